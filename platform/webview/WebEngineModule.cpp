@@ -1,0 +1,44 @@
+#include "WebEngineModule.h"
+
+#include <QCoreApplication>
+#include <QOpenGLContext>
+#include <QQuickWindow>
+#include <QUrl>
+#include <QWebEngineView>
+
+// QtGui keeps the context that all GL contexts of the application share.
+// The engine needs one; the program does not create it at start-up (that
+// would load the GL driver for every start, page or no page), so the
+// module sets it up when the first view is made.
+Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+
+namespace {
+
+void ensureSharedGLContext()
+{
+    if (qt_gl_global_share_context())
+        return;
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    auto *context = new QOpenGLContext(QCoreApplication::instance());
+    // Kept even when it cannot be created (no GL on a headless platform):
+    // the engine then sees an invalid context and draws without the GPU.
+    context->create();
+    qt_gl_set_global_share_context(context);
+}
+
+} // namespace
+
+QWidget *WebEngineModule::createView(QWidget *parent)
+{
+    ensureSharedGLContext();
+    auto *view = new QWebEngineView(parent);
+    view->setObjectName(QStringLiteral("WebEngineView"));
+    return view;
+}
+
+void WebEngineModule::navigate(QWidget *view, const QUrl &url)
+{
+    if (auto *engineView = qobject_cast<QWebEngineView *>(view))
+        engineView->load(url);
+}

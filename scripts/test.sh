@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite. Tests that need a real X
+# server get one here: Xvfb with a window manager (openbox) and a
+# notification-area host (trayer). Everything started is stopped again.
+#   bash scripts/test.sh [ctest arguments]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh --test
+
+pids=()
+runtime=$(mktemp -d)
+cleanup() {
+    for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[$i]}" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$runtime"
+}
+trap cleanup EXIT INT TERM
+
+exec 5>"$runtime/display"
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp >"$runtime/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$runtime/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$runtime/display")"
+export XDG_RUNTIME_DIR="$runtime"
+chmod 700 "$runtime"
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+
+openbox >"$runtime/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+trayer --edge bottom --align right --widthtype pixel --width 160 --height 24 \
+       --SetDockType true --SetPartialStrut true --transparent false >"$runtime/trayer.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xdotool search --class trayer >/dev/null 2>&1 && break; sleep 0.1; done
+
+ctest --test-dir build --output-on-failure "$@"

@@ -1,0 +1,100 @@
+#include "Fixture.h"
+
+#include "about/U_AB.h"
+#include "shell/U_Main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+namespace Fixture {
+
+bool createWindows(const QString &siteBase)
+{
+    new TF_Main(siteBase);
+    new TF_AB;
+    F_Main->show();
+    return QTest::qWaitForWindowExposed(F_Main);
+}
+
+void destroyWindows()
+{
+    delete F_AB;
+    delete F_Main;
+    QCoreApplication::processEvents();
+}
+
+bool chooseFromMenu(QToolButton *button, const QList<QAction *> &path)
+{
+    int step = 0;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu || step >= path.size() || !menu->actions().contains(path[step]))
+            return;
+        QAction *action = path[step++];
+        if (step == path.size())
+            timer.stop();
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    });
+    timer.start();
+    // The press opens the menu, whose loop runs until the last click.
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QElapsedTimer wait;
+    wait.start();
+    while ((step < path.size() || QApplication::activePopupWidget()) && wait.elapsed() < 5000)
+        QTest::qWait(20);
+    return step == path.size();
+}
+
+QString errorBoxText(const std::function<void()> &action, int timeoutMs)
+{
+    QString text;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const QWidgetList widgets = QApplication::topLevelWidgets();
+        for (QWidget *widget : widgets) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (box && box->isVisible() && box->objectName() == QLatin1String("TApplicationErrorBox")) {
+                text = box->text();
+                box->accept();
+                timer.stop();
+            }
+        }
+    });
+    timer.start();
+    action();
+    QElapsedTimer wait;
+    wait.start();
+    while (text.isEmpty() && wait.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return text;
+}
+
+QString makeRecordingProgram(const QString &dir, const QString &name)
+{
+    const QString path = QDir(dir).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> \"" + recordFile(dir).toUtf8()
+               + "\"\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QString recordFile(const QString &dir)
+{
+    return QDir(dir).filePath(QStringLiteral("recorded-arguments"));
+}
+
+} // namespace Fixture
