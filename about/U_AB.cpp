@@ -66,8 +66,13 @@ void TF_AB::createComponents()
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->adjustSize();
 
-    Label4 = addLabel(QStringLiteral("学习内容来自晴川叶学习网站，打开时需能访问该网站。"), 8, 113);
+    // Two lines in 26 pixels: CJK faces leave more room between lines than
+    // that, so the line height is set to the font's pixel size plus two.
+    Label4 = addLabel(QStringLiteral("<p style=\"margin:0; line-height:13px; -qt-line-height-type:fixed\">"
+                                     "学习内容来自晴川叶学习网站，打开时需能访问该网站。</p>"),
+                      8, 113);
     Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setTextFormat(Qt::RichText);
     Label4->setWordWrap(true);
     Label4->setFixedSize(177, 26);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -114,23 +114,28 @@ void TForm::setFormCursor(TCursor cursor)
         setCursor(toCursorShape(cursor));
 }
 
+void TForm::setVisible(bool visible)
+{
+    // Placed before the native window is shown: a move from inside the
+    // show event reaches the widget but not the window, and popups would
+    // then open where the window is not.
+    if (visible && !m_placed) {
+        m_placed = true;
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (m_position == TPosition::poDesktopCenter && screen) {
+            const QRect desktop = screen->geometry();
+            move(desktop.x() + (desktop.width() - width()) / 2,
+                 desktop.y() + (desktop.height() - height()) / 2);
+        }
+    }
+    QWidget::setVisible(visible);
+}
+
 void TForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (event->spontaneous())
-        return;
-    if (!m_placed) {
-        m_placed = true;
-        if (m_position == TPosition::poDesktopCenter) {
-            const QScreen *screen = QGuiApplication::primaryScreen();
-            if (screen) {
-                const QRect desktop = screen->geometry();
-                move(desktop.x() + (desktop.width() - width()) / 2,
-                     desktop.y() + (desktop.height() - height()) / 2);
-            }
-        }
-    }
-    emit formShow();
+    if (!event->spontaneous())
+        emit formShow();
 }
 
 void TForm::closeEvent(QCloseEvent *event)

@@ -41,6 +41,8 @@ public:
     // The button that Enter presses anywhere in the form.
     void setDefaultButton(QPushButton *button);
 
+    void setVisible(bool visible) override;
+
     void setFormCursor(TCursor cursor);
     TCursor formCursor() const { return m_cursor; }
 
