@@ -86,16 +86,20 @@ void TForm::setFormWindowState(TWindowState state)
 
     const QSize before = size();
     setWindowState(target);
-    if (!isVisible() || state == TWindowState::wsMinimized)
-        return;
-    // The window manager grants the new size a little later. Wait for it,
+    if (isVisible() && state != TWindowState::wsMinimized)
+        waitForWindowManager([&] { return size() != before; });
+}
+
+void TForm::waitForWindowManager(const std::function<bool()> &done)
+{
+    // The window manager grants a new size a little later. Wait for it,
     // without taking user input, for at most a second: a desktop with no
     // window manager never answers.
     QElapsedTimer timer;
     timer.start();
-    while (size() == before && timer.elapsed() < 1000) {
+    while (!done() && timer.elapsed() < 1000) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-        if (size() == before)
+        if (!done())
             QThread::msleep(5);
     }
 }
@@ -116,6 +120,9 @@ void TForm::setFormCursor(TCursor cursor)
 
 void TForm::setVisible(bool visible)
 {
+    const bool showing = visible && !isVisible();
+    if (!visible && isVisible())
+        m_shownSize = size();
     // Placed before the native window is shown: a move from inside the
     // show event reaches the widget but not the window, and popups would
     // then open where the window is not.
@@ -129,13 +136,14 @@ void TForm::setVisible(bool visible)
         }
     }
     QWidget::setVisible(visible);
-}
-
-void TForm::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous())
-        emit formShow();
+    if (!showing)
+        return;
+    // X11 window managers give a hidden window its normal size back and
+    // maximise it again only once it is mapped. The show handlers shape
+    // the window by its size, so they wait for the size it was shown at.
+    if ((windowState() & Qt::WindowMaximized) && m_shownSize.isValid())
+        waitForWindowManager([&] { return size() == m_shownSize; });
+    emit formShow();
 }
 
 void TForm::closeEvent(QCloseEvent *event)

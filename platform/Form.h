@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QPushButton;
 
 enum class TFormBorderStyle { bsNone, bsDialog };
@@ -47,16 +49,19 @@ public:
     TCursor formCursor() const { return m_cursor; }
 
 signals:
+    // Every time the form becomes visible, once it has its size.
     void formShow();
     void formClose();
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void waitForWindowManager(const std::function<bool()> &done);
+
     QString m_caption;
+    QSize m_shownSize;
     TPosition m_position = TPosition::poDesigned;
     bool m_placed = false;
     QPointer<QPushButton> m_defaultButton;
