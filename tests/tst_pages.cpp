@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QToolButton>
 #include <QTimer>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 class TestPages : public QObject
@@ -29,6 +30,7 @@ private slots:
     void pageCommands();
     void vocabularyTestItemOnlyOpensItsSubmenu();
     void exitWhileAPageIsLoading();
+    void dictionaryAnswersQueries();
 
 private:
     HttpRecorder *m_server = nullptr;
@@ -142,6 +144,68 @@ void TestPages::exitWhileAPageIsLoading()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QVERIFY2(timer.elapsed() < 10000, "exit waited for the page");
+}
+
+namespace {
+
+QVariant runJavaScript(QWebEnginePage *page, const QString &code)
+{
+    QVariant result;
+    bool done = false;
+    page->runJavaScript(code, [&](const QVariant &value) {
+        result = value;
+        done = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 10000)
+        QTest::qWait(20);
+    return result;
+}
+
+} // namespace
+
+void TestPages::dictionaryAnswersQueries()
+{
+    // The program on the bundled site, served by the real site server.
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QStringLiteral(QCY_SITE_SERVER), {QStringLiteral("--port"), QStringLiteral("0"),
+                                                   QStringLiteral("--bind"), QStringLiteral("127.0.0.1")});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine() || server.waitForReadyRead(50), 10000);
+    const QString line = QString::fromUtf8(server.readLine()).trimmed();
+    const QString prefix = QStringLiteral("listening on ");
+    QVERIFY2(line.startsWith(prefix), qPrintable(line));
+    Fixture::destroyWindows();
+    QVERIFY(Fixture::createWindows(line.mid(prefix.size())));
+
+    TFrame_Menu *menu = F_Main->Frame_M_Top;
+    QVERIFY(Fixture::chooseFromMenu(menu->ToolButton2, {menu->N_ZD}));
+    auto *view = qobject_cast<QWebEngineView *>(F_Main->WB_Web->view());
+    QVERIFY(view);
+    QTRY_COMPARE_WITH_TIMEOUT(runJavaScript(view->page(), QStringLiteral("document.documentElement.dataset.state")).toString(),
+                              QStringLiteral("ready"), 30000);
+
+    auto search = [&](const QString &query, const QString &field) {
+        return runJavaScript(view->page(), QStringLiteral(
+            "(() => { const q = document.getElementById('q'); q.value = %1;"
+            " q.dispatchEvent(new Event('input', {bubbles: true}));"
+            " return Array.from(document.querySelectorAll('#results .entry %2')).map(e => e.textContent.trim()); })()")
+            .arg(QStringLiteral("'") + query + QStringLiteral("'"), field)).toStringList();
+    };
+    const QStringList english = search(QStringLiteral("apple"), QStringLiteral(".en"));
+    QVERIFY2(!english.isEmpty() && english.first().contains(QStringLiteral("apple"), Qt::CaseInsensitive),
+             qPrintable(english.join(QLatin1Char('|'))));
+    const QStringList chinese = search(QStringLiteral("苹果"), QStringLiteral(".zh"));
+    QVERIFY2(!chinese.isEmpty() && chinese.first().contains(QStringLiteral("苹果")),
+             qPrintable(chinese.join(QLatin1Char('|'))));
+    QVERIFY(search(QStringLiteral("zzqqxx"), QStringLiteral(".en")).isEmpty());
+    QVERIFY(runJavaScript(view->page(), QStringLiteral("!document.getElementById('empty').hidden"
+                                                       " && document.getElementById('empty').textContent.length > 0"))
+                .toBool());
+    server.terminate();
+    QVERIFY(server.waitForFinished(5000));
 }
 
 QCY_TEST_MAIN(TestPages)
