@@ -33,7 +33,8 @@ TApplication *TApplication::instance()
 void TApplication::setTitle(const QString &title)
 {
     m_title = title;
-    setApplicationDisplayName(title);
+    // Not Qt's display name: Qt would append it to every other window's
+    // title ("关于 — …").
     if (m_mainForm)
         m_mainForm->updateWindowTitle();
 }
