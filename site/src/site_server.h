@@ -1,0 +1,67 @@
+// The HTTP side of qingchuanye-site: libmicrohttpd on an epoll thread
+// (or a small pool of them), answering from the file cache and the
+// speech service.
+#pragma once
+
+#include "file_cache.h"
+#include "site_files.h"
+#include "speech_service.h"
+#include "word_list.h"
+
+#include <microhttpd.h>
+
+#include <string>
+
+namespace qcy {
+
+class SiteServer {
+public:
+    struct Settings {
+        int listenFd = -1;      // bound and listening; the server owns it from start()
+        bool ipv6 = false;
+        unsigned threads = 1;
+        unsigned maxConnections = 512;
+        unsigned idleSeconds = 10; // a client silent this long is dropped
+    };
+
+    SiteServer(const SiteFolder &site, Settings settings);
+    ~SiteServer();
+    SiteServer(const SiteServer &) = delete;
+    SiteServer &operator=(const SiteServer &) = delete;
+
+    bool start();
+    void stop();
+
+    // Request bodies are read and dropped (every method that has one is
+    // refused), but never more than this.
+    static constexpr size_t kMaxBody = 64 * 1024;
+
+    struct Connection; // per-connection state, see site_server.cpp
+
+private:
+    static void *onRequestLine(void *cls, const char *uri, MHD_Connection *connection);
+    static MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *url, const char *method,
+                                const char *version, const char *uploadData, size_t *uploadSize, void **state);
+    static void onConnection(void *cls, MHD_Connection *connection, void **socketContext,
+                             MHD_ConnectionNotificationCode code);
+
+    MHD_Result respond(Connection &conn, MHD_Connection *connection, const std::string &method);
+    MHD_Result serveFile(Connection &conn, MHD_Connection *connection, const std::string &method,
+                         const std::filesystem::path &file);
+    MHD_Result serveLargeFile(Connection &conn, MHD_Connection *connection, const std::string &method,
+                              const std::filesystem::path &file);
+    MHD_Result serveSpeech(Connection &conn, MHD_Connection *connection, const std::string &method);
+    MHD_Result finishSpeech(Connection &conn, MHD_Connection *connection, const std::string &method);
+    MHD_Result sendError(Connection &conn, MHD_Connection *connection, const std::string &method, int status);
+    MHD_Result send(Connection &conn, MHD_Connection *connection, const std::string &method, int status,
+                    MHD_Response *response, size_t bodyBytes);
+
+    const SiteFolder &site_;
+    Settings settings_;
+    FileCache files_;
+    WordList words_;
+    SpeechService speech_;
+    MHD_Daemon *daemon_ = nullptr;
+};
+
+} // namespace qcy
