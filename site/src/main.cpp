@@ -261,7 +261,7 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    const Listener listener = openListener(opts.bind, opts.port);
+    Listener listener = openListener(opts.bind, opts.port);
     if (listener.fd < 0) {
         std::fprintf(stderr, "%s: cannot listen on %s port %d: %s\n", kProgram, opts.bind.c_str(), opts.port,
                      listener.error.c_str());

@@ -5,9 +5,13 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -223,12 +227,13 @@ SiteServer::~SiteServer()
 bool SiteServer::start()
 {
     speech_.start();
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME
+        | MHD_USE_NO_LISTEN_SOCKET;
     if (settings_.ipv6)
         flags |= MHD_USE_IPv6;
     MHD_OptionItem options[] = {
-        {MHD_OPTION_LISTEN_SOCKET, settings_.listenFd, nullptr},
-        {MHD_OPTION_CONNECTION_LIMIT, settings_.maxConnections, nullptr},
+        // The acceptor keeps the real limit; the library's is a backstop.
+        {MHD_OPTION_CONNECTION_LIMIT, settings_.maxConnections + 16, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, settings_.idleSeconds, nullptr},
         {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&SiteServer::onRequestLine), this},
         {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&SiteServer::onConnection), this},
@@ -241,11 +246,22 @@ bool SiteServer::start()
         speech_.stop();
         return false;
     }
+    acceptor_ = std::thread(&SiteServer::acceptLoop, this);
     return true;
 }
 
 void SiteServer::stop()
 {
+    if (acceptor_.joinable()) {
+        stopping_ = true;
+        // Wakes the blocking accept().
+        shutdown(settings_.listenFd, SHUT_RDWR);
+        acceptor_.join();
+    }
+    if (settings_.listenFd >= 0) {
+        close(settings_.listenFd);
+        settings_.listenFd = -1;
+    }
     // The speech worker resumes connections it holds; it must be gone
     // before the daemon frees them.
     speech_.stop();
@@ -255,7 +271,40 @@ void SiteServer::stop()
     }
 }
 
-void SiteServer::onConnection(void *, MHD_Connection *connection, void **socketContext,
+void SiteServer::acceptLoop()
+{
+    static const std::string kBody = "服务器连接已满，请稍后再试。\n";
+    static const std::string kFull = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                                     "Content-Length: " + std::to_string(kBody.size())
+        + "\r\nConnection: close\r\n\r\n" + kBody;
+    const int blocking = fcntl(settings_.listenFd, F_GETFL);
+    fcntl(settings_.listenFd, F_SETFL, blocking & ~O_NONBLOCK);
+    while (!stopping_) {
+        sockaddr_storage addr{};
+        socklen_t len = sizeof addr;
+        const int fd = accept4(settings_.listenFd, reinterpret_cast<sockaddr *>(&addr), &len, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (stopping_)
+                break;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10)); // let connections close
+            continue;
+        }
+        if (open_.load() >= settings_.maxConnections) {
+            [[maybe_unused]] const ssize_t n = ::send(fd, kFull.data(), kFull.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            close(fd);
+            continue;
+        }
+        // Headers and body leave at once, whatever the client acknowledges.
+        const int yes = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        ++open_;
+        if (MHD_add_connection(daemon_, fd, reinterpret_cast<sockaddr *>(&addr), len) != MHD_YES)
+            --open_; // the library has closed it
+    }
+}
+
+void SiteServer::onConnection(void *cls, MHD_Connection *connection, void **socketContext,
                               MHD_ConnectionNotificationCode code)
 {
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
@@ -265,6 +314,7 @@ void SiteServer::onConnection(void *, MHD_Connection *connection, void **socketC
     } else {
         delete static_cast<Connection *>(*socketContext);
         *socketContext = nullptr;
+        --static_cast<SiteServer *>(cls)->open_;
     }
 }
 

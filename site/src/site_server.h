@@ -10,7 +10,9 @@
 
 #include <microhttpd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 namespace qcy {
 
@@ -44,6 +46,7 @@ private:
                                 const char *version, const char *uploadData, size_t *uploadSize, void **state);
     static void onConnection(void *cls, MHD_Connection *connection, void **socketContext,
                              MHD_ConnectionNotificationCode code);
+    void acceptLoop();
 
     MHD_Result respond(Connection &conn, MHD_Connection *connection, const std::string &method);
     MHD_Result serveFile(Connection &conn, MHD_Connection *connection, const std::string &method,
@@ -62,6 +65,12 @@ private:
     WordList words_;
     SpeechService speech_;
     MHD_Daemon *daemon_ = nullptr;
+    // Connections are accepted here rather than by the library, which
+    // stops accepting at its limit and leaves the rest waiting in the
+    // kernel's queue; ours are refused and closed at once instead.
+    std::thread acceptor_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<unsigned> open_{0};
 };
 
 } // namespace qcy
