@@ -247,11 +247,39 @@ bool SiteServer::start()
         return false;
     }
     acceptor_ = std::thread(&SiteServer::acceptLoop, this);
+    warmer_ = std::thread(&SiteServer::warmCache, this);
     return true;
+}
+
+void SiteServer::warmCache()
+{
+    // Half the cache at most, leaving room for what visitors ask for.
+    const size_t budget = FileCache::Limits{}.maxBytes / 2;
+    size_t taken = 0;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(site_.root(), fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator() && !stopping_ && taken < budget; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.empty() && name.front() == '.') {
+            it.disable_recursion_pending(); // never served, never kept
+            continue;
+        }
+        // Symlinks are left to requests, which check where they lead.
+        if (!it->is_regular_file(ec) || it->is_symlink(ec))
+            continue;
+        const FileCache::Result got = files_.get(it->path());
+        if (got.file)
+            taken += got.file->memoryBytes();
+    }
+    if (!stopping_)
+        words_.preload();
 }
 
 void SiteServer::stop()
 {
+    stopping_ = true;
+    if (warmer_.joinable())
+        warmer_.join();
     if (acceptor_.joinable()) {
         stopping_ = true;
         // Wakes the blocking accept().

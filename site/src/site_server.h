@@ -47,6 +47,7 @@ private:
     static void onConnection(void *cls, MHD_Connection *connection, void **socketContext,
                              MHD_ConnectionNotificationCode code);
     void acceptLoop();
+    void warmCache();
 
     MHD_Result respond(Connection &conn, MHD_Connection *connection, const std::string &method);
     MHD_Result serveFile(Connection &conn, MHD_Connection *connection, const std::string &method,
@@ -69,6 +70,8 @@ private:
     // stops accepting at its limit and leaves the rest waiting in the
     // kernel's queue; ours are refused and closed at once instead.
     std::thread acceptor_;
+    // Compresses the site once at start, so that no first visitor waits.
+    std::thread warmer_;
     std::atomic<bool> stopping_{false};
     std::atomic<unsigned> open_{0};
 };

@@ -61,6 +61,12 @@ void WordList::refresh()
     loaded_ = true;
 }
 
+void WordList::preload()
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    refresh();
+}
+
 bool WordList::contains(const std::string &word)
 {
     const std::lock_guard<std::mutex> lock(mutex_);

@@ -16,6 +16,8 @@ public:
     explicit WordList(std::filesystem::path file) : file_(std::move(file)) {}
 
     bool contains(const std::string &word);
+    // Reads the words now rather than on the first request for one.
+    void preload();
 
     // The words of a words.json document; throws on a document without
     // a "word" column.
