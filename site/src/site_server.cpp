@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -232,8 +233,9 @@ bool SiteServer::start()
     if (settings_.ipv6)
         flags |= MHD_USE_IPv6;
     MHD_OptionItem options[] = {
-        // The acceptor keeps the real limit; the library's is a backstop.
-        {MHD_OPTION_CONNECTION_LIMIT, settings_.maxConnections + 16, nullptr},
+        // The acceptor keeps the real limit. The library splits its own
+        // among its threads, and any one of them may be handed them all.
+        {MHD_OPTION_CONNECTION_LIMIT, (settings_.maxConnections + 16) * std::max(1u, settings_.threads), nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, settings_.idleSeconds, nullptr},
         {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&SiteServer::onRequestLine), this},
         {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&SiteServer::onConnection), this},
@@ -281,7 +283,6 @@ void SiteServer::stop()
     if (warmer_.joinable())
         warmer_.join();
     if (acceptor_.joinable()) {
-        stopping_ = true;
         // Wakes the blocking accept().
         shutdown(settings_.listenFd, SHUT_RDWR);
         acceptor_.join();
@@ -318,7 +319,7 @@ void SiteServer::acceptLoop()
                 std::this_thread::sleep_for(std::chrono::milliseconds(10)); // let connections close
             continue;
         }
-        if (open_.load() >= settings_.maxConnections) {
+        if (open_.load() >= static_cast<int>(settings_.maxConnections)) {
             [[maybe_unused]] const ssize_t n = ::send(fd, kFull.data(), kFull.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
             close(fd);
             continue;

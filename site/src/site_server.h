@@ -73,7 +73,7 @@ private:
     // Compresses the site once at start, so that no first visitor waits.
     std::thread warmer_;
     std::atomic<bool> stopping_{false};
-    std::atomic<unsigned> open_{0};
+    std::atomic<int> open_{0};
 };
 
 } // namespace qcy
