@@ -274,7 +274,9 @@ int main(int argc, char **argv)
     settings.threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
     settings.maxConnections = kMaxConnections;
     settings.idleSeconds = kIdleSeconds;
-    raiseFileLimit(kMaxConnections + 256);
+    settings.requestSeconds = kIdleSeconds;
+    // Two descriptors a connection: the library's and the watchdog's.
+    raiseFileLimit(2 * kMaxConnections + 256);
     qcy::SiteServer server(*site, settings);
     if (!server.start()) {
         std::fprintf(stderr, "%s: cannot start the HTTP server: %s\n", kProgram, std::strerror(errno));

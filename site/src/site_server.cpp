@@ -21,6 +21,12 @@ namespace fs = std::filesystem;
 namespace qcy {
 
 struct SiteServer::Connection {
+    // A descriptor of our own for the socket, so that the watchdog can
+    // shut it down without racing the library closing and reusing its own.
+    int watchFd = -1;
+    // Steady-clock milliseconds by which a request head must be in; 0 when
+    // none is awaited (a request is being handled or answered).
+    std::atomic<int64_t> headDeadline{0};
     std::string client; // for the access log
     std::string target; // as it arrived, still percent-encoded
     bool started = false;
@@ -39,6 +45,13 @@ struct SiteServer::Connection {
 };
 
 namespace {
+
+int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Words of the site are short; anything longer is not a word of it.
 constexpr size_t kMaxWordBytes = 48;
@@ -239,6 +252,7 @@ bool SiteServer::start()
         {MHD_OPTION_CONNECTION_TIMEOUT, settings_.idleSeconds, nullptr},
         {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&SiteServer::onRequestLine), this},
         {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&SiteServer::onConnection), this},
+        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&SiteServer::onCompleted), this},
         {settings_.threads > 1 ? MHD_OPTION_THREAD_POOL_SIZE : MHD_OPTION_END, settings_.threads, nullptr},
         {MHD_OPTION_END, 0, nullptr},
     };
@@ -250,6 +264,7 @@ bool SiteServer::start()
     }
     acceptor_ = std::thread(&SiteServer::acceptLoop, this);
     warmer_ = std::thread(&SiteServer::warmCache, this);
+    watchdog_ = std::thread(&SiteServer::watchDeadlines, this);
     return true;
 }
 
@@ -277,9 +292,32 @@ void SiteServer::warmCache()
         words_.preload();
 }
 
+void SiteServer::watchDeadlines()
+{
+    std::unique_lock<std::mutex> lock(watchMutex_);
+    while (!stopping_) {
+        watchWake_.wait_for(lock, std::chrono::milliseconds(250));
+        const int64_t now = nowMs();
+        for (Connection *conn : watched_) {
+            const int64_t deadline = conn->headDeadline.load();
+            if (deadline != 0 && now > deadline) {
+                conn->headDeadline = 0;
+                // The library then reads end-of-file and closes it.
+                shutdown(conn->watchFd, SHUT_RDWR);
+            }
+        }
+    }
+}
+
 void SiteServer::stop()
 {
-    stopping_ = true;
+    {
+        const std::lock_guard<std::mutex> lock(watchMutex_);
+        stopping_ = true;
+    }
+    watchWake_.notify_all();
+    if (watchdog_.joinable())
+        watchdog_.join();
     if (warmer_.joinable())
         warmer_.join();
     if (acceptor_.joinable()) {
@@ -336,15 +374,41 @@ void SiteServer::acceptLoop()
 void SiteServer::onConnection(void *cls, MHD_Connection *connection, void **socketContext,
                               MHD_ConnectionNotificationCode code)
 {
+    auto *self = static_cast<SiteServer *>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         auto *conn = new Connection;
         conn->client = clientAddress(connection);
+        const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (info)
+            conn->watchFd = fcntl(info->connect_fd, F_DUPFD_CLOEXEC, 0);
+        conn->headDeadline = nowMs() + 1000 * int64_t{self->settings_.requestSeconds};
+        if (conn->watchFd >= 0) {
+            const std::lock_guard<std::mutex> lock(self->watchMutex_);
+            self->watched_.insert(conn);
+        }
         *socketContext = conn;
     } else {
-        delete static_cast<Connection *>(*socketContext);
+        auto *conn = static_cast<Connection *>(*socketContext);
         *socketContext = nullptr;
-        --static_cast<SiteServer *>(cls)->open_;
+        if (conn) {
+            {
+                const std::lock_guard<std::mutex> lock(self->watchMutex_);
+                self->watched_.erase(conn);
+            }
+            if (conn->watchFd >= 0)
+                close(conn->watchFd);
+            delete conn;
+        }
+        --self->open_;
     }
+}
+
+void SiteServer::onCompleted(void *cls, MHD_Connection *, void **state, MHD_RequestTerminationCode)
+{
+    // The clock for the next request head starts with this answer sent.
+    auto *self = static_cast<SiteServer *>(cls);
+    if (auto *conn = static_cast<Connection *>(*state))
+        conn->headDeadline = nowMs() + 1000 * int64_t{self->settings_.requestSeconds};
 }
 
 void *SiteServer::onRequestLine(void *, const char *uri, MHD_Connection *connection)
@@ -368,6 +432,7 @@ MHD_Result SiteServer::onRequest(void *cls, MHD_Connection *connection, const ch
     if (conn->speechWaiting)
         return self->finishSpeech(*conn, connection, verb);
     if (!conn->started) {
+        conn->headDeadline = 0; // the head is in
         // Answered on the next call, once the whole request (body and all)
         // is in: a response queued earlier makes the library close the
         // connection, as it could not tell where the next request starts.

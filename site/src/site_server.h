@@ -11,8 +11,11 @@
 #include <microhttpd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 
 namespace qcy {
 
@@ -24,6 +27,9 @@ public:
         unsigned threads = 1;
         unsigned maxConnections = 512;
         unsigned idleSeconds = 10; // a client silent this long is dropped
+        // From connecting, or from the previous answer, to a complete
+        // request head: a client trickling bytes is not idle, but slow.
+        unsigned requestSeconds = 10;
     };
 
     SiteServer(const SiteFolder &site, Settings settings);
@@ -46,6 +52,9 @@ private:
                                 const char *version, const char *uploadData, size_t *uploadSize, void **state);
     static void onConnection(void *cls, MHD_Connection *connection, void **socketContext,
                              MHD_ConnectionNotificationCode code);
+    static void onCompleted(void *cls, MHD_Connection *connection, void **state,
+                            MHD_RequestTerminationCode code);
+    void watchDeadlines();
     void acceptLoop();
     void warmCache();
 
@@ -74,6 +83,13 @@ private:
     std::thread warmer_;
     std::atomic<bool> stopping_{false};
     std::atomic<int> open_{0};
+
+    // Connections waiting for a request head, for the watchdog that
+    // enforces requestSeconds (the library only knows about silence).
+    std::thread watchdog_;
+    std::mutex watchMutex_;
+    std::condition_variable watchWake_;
+    std::unordered_set<Connection *> watched_;
 };
 
 } // namespace qcy

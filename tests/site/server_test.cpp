@@ -1073,6 +1073,41 @@ TEST(SiteProcess, SilentClientsAreDroppedAndExtraConnectionsRefused)
     EXPECT_EQ(get(port, "/").status, 200);
 }
 
+TEST(SiteProcess, SlowClientsHaveABoundedTimeForTheirRequest)
+{
+    ServerProcess server({"--port", "0", "--root", kSiteRoot.string()});
+    const int port = server.waitListening();
+    // Never silent, never done: one byte of a long header at a time.
+    const int slow = connectTo(port);
+    ASSERT_GE(slow, 0);
+    ASSERT_TRUE(sendAll(slow, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: "));
+    // A kept-alive client that got its answer and then trickles the next.
+    const int kept = connectTo(port);
+    ASSERT_GE(kept, 0);
+    const auto answered = roundTrip(kept, browserRequest("/css/site.css"));
+    ASSERT_TRUE(answered.has_value());
+    EXPECT_EQ(answered->status, 200);
+    ASSERT_TRUE(sendAll(kept, "GET / HTTP/1.1\r\nX-Slow: "));
+
+    bool slowCut = false;
+    bool keptCut = false;
+    const auto deadline = std::chrono::steady_clock::now() + 40s;
+    while (std::chrono::steady_clock::now() < deadline && !(slowCut && keptCut)) {
+        for (auto [fd, cut] : {std::pair<int, bool *>{slow, &slowCut}, {kept, &keptCut}}) {
+            if (*cut)
+                continue;
+            // Closed, or reset by the byte sent after the close.
+            if (!sendAll(fd, "a") || peerClosed(fd, 200ms))
+                *cut = true;
+        }
+    }
+    EXPECT_TRUE(slowCut) << "a client trickling its request was never cut off";
+    EXPECT_TRUE(keptCut) << "a kept-alive client trickling its next request was never cut off";
+    close(slow);
+    close(kept);
+    EXPECT_EQ(get(port, "/").status, 200);
+}
+
 // --- Speech -----------------------------------------------------------
 
 struct Wave {
