@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev libgl-dev
-          libcpp-httplib-dev libgtest-dev fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
+          libmicrohttpd-dev libespeak-ng-dev nlohmann-json3-dev zlib1g-dev libgtest-dev fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
 if [ "${1:-}" = "--test" ]; then
     packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs)
 fi

@@ -162,10 +162,11 @@ Lookup SiteFolder::lookup(std::string_view target) const
 
     if (trailingSlash)
         return notFound;
-    if (auto file = regularFileInside(canonical)) {
+    // Already canonical and inside: one stat says whether it is a file.
+    if (fs::is_regular_file(canonical, ec) && !ec) {
         Lookup found;
         found.kind = Lookup::Kind::File;
-        found.file = *file;
+        found.file = canonical;
         return found;
     }
     return notFound;

@@ -3,12 +3,15 @@
 // written here (no client-side normalisation of "..", "%2f" and the like).
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <zlib.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -753,6 +756,517 @@ TEST(SiteProcess, ListensOnTheRequestedPort)
     ServerProcess server({"--port", std::to_string(port), "--bind", "127.0.0.1", "--root", kSiteRoot.string()});
     EXPECT_EQ(server.waitListening(), port);
     EXPECT_EQ(get(port, "/search.php").status, 200);
+}
+
+
+// What a browser sends on a kept-alive connection.
+std::string browserRequest(const std::string &target, const std::vector<std::string> &extraHeaders = {})
+{
+    std::string req = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    for (const auto &h : extraHeaders)
+        req += h + "\r\n";
+    return req + "\r\n";
+}
+
+std::optional<std::string> gunzip(const std::string &data)
+{
+    z_stream zs{};
+    if (inflateInit2(&zs, 15 + 16) != Z_OK)
+        return std::nullopt;
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    zs.avail_in = static_cast<uInt>(data.size());
+    std::string out;
+    char buf[65536];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        zs.next_out = reinterpret_cast<Bytef *>(buf);
+        zs.avail_out = sizeof buf;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        out.append(buf, sizeof buf - zs.avail_out);
+    }
+    const bool whole = rc == Z_STREAM_END && zs.avail_in == 0;
+    inflateEnd(&zs);
+    return whole ? std::optional<std::string>(out) : std::nullopt;
+}
+
+// Sends one request on an open connection and reads its whole response.
+std::optional<Response> roundTrip(int fd, const std::string &request)
+{
+    if (!sendAll(fd, request))
+        return std::nullopt;
+    return readOneResponse(fd);
+}
+
+bool peerClosed(int fd, std::chrono::milliseconds within)
+{
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    std::string junk;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+            char buf[4096];
+            const ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+            if (n <= 0)
+                return n == 0 || errno == ECONNRESET;
+            junk.append(buf, static_cast<size_t>(n));
+        }
+    }
+    return false;
+}
+
+bool stillOpen(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 0;
+}
+
+void raiseOpenFileLimit()
+{
+    rlimit lim{};
+    getrlimit(RLIMIT_NOFILE, &lim);
+    lim.rlim_cur = std::min<rlim_t>(lim.rlim_max, 4096);
+    setrlimit(RLIMIT_NOFILE, &lim);
+}
+
+// A request begun and never finished, as a stalled or hostile client leaves.
+int halfSentConnection(int port)
+{
+    const int fd = connectTo(port);
+    if (fd >= 0)
+        sendAll(fd, "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */");
+    return fd;
+}
+
+TEST_F(Site, KeptAliveGzipConnectionGetsCompleteCompressedResponses)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"/css/site.css", "css/site.css"},       {"/js/dictionary.js", "js/dictionary.js"},
+        {"/data/emoji.json", "data/emoji.json"}, {"/", "index.html"},
+        {"/search.php", "search.html"},          {"/img/logo.svg", "img/logo.svg"},
+    };
+    const int fd = connectTo(port_);
+    ASSERT_GE(fd, 0);
+    // Twice round: the second pass comes from what the first one left kept.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto &[target, file] : files) {
+            SCOPED_TRACE(target + " pass " + std::to_string(pass));
+            const auto r = roundTrip(fd, browserRequest(target, {"Accept-Encoding: gzip, deflate, br"}));
+            ASSERT_TRUE(r.has_value()) << "connection dropped";
+            EXPECT_EQ(r->status, 200);
+            EXPECT_EQ(r->header("content-encoding"), "gzip");
+            EXPECT_EQ(r->header("vary"), "Accept-Encoding");
+            EXPECT_EQ(r->header("transfer-encoding"), "");
+            EXPECT_EQ(r->header("content-length"), std::to_string(r->body.size()));
+            EXPECT_EQ(r->header("connection"), "");
+            const std::string plain = readFile(kSiteRoot / file);
+            EXPECT_LT(r->body.size(), plain.size());
+            EXPECT_EQ(gunzip(r->body), std::optional<std::string>(plain));
+        }
+    }
+    close(fd);
+}
+
+TEST_F(Site, GzipOnlyForClientsThatAskForIt)
+{
+    struct Case {
+        std::string acceptEncoding; // empty: no header at all
+        bool gzip;
+    };
+    const std::vector<Case> cases = {
+        {"", false},          {"gzip", true},        {"GZIP", true},         {"x-gzip", true},
+        {"deflate, br", false}, {"gzip;q=0", false}, {"br, gzip;q=0.5", true}, {"*", true},
+        {"*;q=0", false},     {"identity", false},   {"gzip;q=0, *", false}, {"gzip;q=bogus", false},
+    };
+    const std::string plain = readFile(kSiteRoot / "data/emoji.json");
+    const int fd = connectTo(port_);
+    ASSERT_GE(fd, 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE("Accept-Encoding: " + c.acceptEncoding);
+        std::vector<std::string> headers;
+        if (!c.acceptEncoding.empty())
+            headers.push_back("Accept-Encoding: " + c.acceptEncoding);
+        const auto r = roundTrip(fd, browserRequest("/data/emoji.json", headers));
+        ASSERT_TRUE(r.has_value());
+        EXPECT_EQ(r->status, 200);
+        EXPECT_EQ(r->header("vary"), "Accept-Encoding");
+        if (c.gzip) {
+            EXPECT_EQ(r->header("content-encoding"), "gzip");
+            EXPECT_EQ(gunzip(r->body), std::optional<std::string>(plain));
+        } else {
+            EXPECT_EQ(r->header("content-encoding"), "");
+            EXPECT_EQ(r->body, plain) << "a plain client gets the exact bytes";
+        }
+    }
+    close(fd);
+}
+
+// A folder of our own, so that files can change under the running server.
+class OwnSite : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        www_ = tmp_.path() / "www";
+        fs::copy(kSiteRoot, www_, fs::copy_options::recursive);
+        server_.emplace(std::vector<std::string>{"--port", "0", "--root", www_.string()});
+        port_ = server_->waitListening();
+    }
+    TempDir tmp_;
+    fs::path www_;
+    std::optional<ServerProcess> server_;
+    int port_ = 0;
+};
+
+TEST_F(OwnSite, ValidatorsGiveNotModifiedUntilTheFileChanges)
+{
+    const fs::path file = www_ / "css/site.css";
+    const int fd = connectTo(port_);
+    ASSERT_GE(fd, 0);
+    for (const bool gzip : {false, true}) {
+        SCOPED_TRACE(gzip ? "gzip" : "plain");
+        const std::vector<std::string> enc = gzip ? std::vector<std::string>{"Accept-Encoding: gzip"}
+                                                  : std::vector<std::string>{};
+        auto with = [&](std::vector<std::string> extra) {
+            extra.insert(extra.end(), enc.begin(), enc.end());
+            return browserRequest("/css/site.css", extra);
+        };
+        const std::string before = readFile(file);
+        const auto first = roundTrip(fd, with({}));
+        ASSERT_TRUE(first.has_value());
+        ASSERT_EQ(first->status, 200);
+        const std::string etag = first->header("etag");
+        const std::string modified = first->header("last-modified");
+        ASSERT_FALSE(etag.empty());
+        ASSERT_FALSE(modified.empty());
+        EXPECT_EQ(etag.front(), '"');
+
+        // The 304s carry no body: the next response on the connection
+        // would be read from it otherwise.
+        for (const std::string &condition : std::vector<std::string>{"If-None-Match: " + etag,
+                 "If-None-Match: \"other\", " + etag, "If-None-Match: *", "If-Modified-Since: " + modified}) {
+            SCOPED_TRACE(condition);
+            const auto r = roundTrip(fd, with({condition}));
+            ASSERT_TRUE(r.has_value());
+            EXPECT_EQ(r->status, 304);
+            EXPECT_TRUE(r->body.empty());
+            EXPECT_EQ(r->header("etag"), etag);
+        }
+        const auto other = roundTrip(fd, with({"If-None-Match: \"not-this-one\""}));
+        ASSERT_TRUE(other.has_value());
+        EXPECT_EQ(other->status, 200);
+        EXPECT_EQ(other->header("etag"), etag);
+
+        // Same size, at once: a stamp from a coarse clock may not show it.
+        std::string changed = before;
+        changed[changed.size() / 2] = changed[changed.size() / 2] == 'x' ? 'y' : 'x';
+        writeFile(file, changed);
+        const auto after = roundTrip(fd, with({"If-None-Match: " + etag}));
+        ASSERT_TRUE(after.has_value());
+        EXPECT_EQ(after->status, 200);
+        EXPECT_NE(after->header("etag"), etag);
+        EXPECT_EQ(gzip ? gunzip(after->body).value_or("") : after->body, changed);
+        const auto again = roundTrip(fd, with({"If-None-Match: " + after->header("etag")}));
+        ASSERT_TRUE(again.has_value());
+        EXPECT_EQ(again->status, 304);
+    }
+
+    // Rewrites faster than the clock that stamps files: each is seen.
+    std::string text = readFile(file);
+    for (int i = 0; i < 40; ++i) {
+        SCOPED_TRACE("rewrite " + std::to_string(i));
+        text[10] = static_cast<char>('a' + i % 26);
+        text[11] = static_cast<char>('a' + i / 26);
+        writeFile(file, text);
+        const auto r = roundTrip(fd, browserRequest("/css/site.css"));
+        ASSERT_TRUE(r.has_value());
+        ASSERT_EQ(r->body, text);
+    }
+    close(fd);
+}
+
+TEST_F(OwnSite, FilesThatDoNotShrinkAreSentAsTheyAre)
+{
+    std::mt19937 random(7);
+    std::string noise(20000, '\0');
+    for (char &c : noise)
+        c = static_cast<char>(random());
+    writeFile(www_ / "data/noise.json", noise);
+    // Parenthesised: std::exchange would win by argument lookup.
+    const auto rs = (exchange)(port_, browserRequest("/data/noise.json", {"Accept-Encoding: gzip", "Connection: close"}));
+    ASSERT_EQ(rs.size(), 1u);
+    EXPECT_EQ(rs[0].status, 200);
+    EXPECT_EQ(rs[0].header("content-encoding"), "");
+    EXPECT_EQ(rs[0].body, noise);
+}
+
+TEST(SiteProcess, IdleHalfSentConnectionsDoNotStarveOthers)
+{
+    raiseOpenFileLimit();
+    ServerProcess server({"--port", "0", "--root", kSiteRoot.string()});
+    const int port = server.waitListening();
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = halfSentConnection(port);
+        ASSERT_GE(fd, 0) << "connection " << i;
+        idle.push_back(fd);
+    }
+    // Several requests in turn, each on a fresh connection, all while the
+    // 200 are still held open.
+    for (int i = 0; i < 5; ++i) {
+        const Response r = get(port, "/css/site.css");
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.body, readFile(kSiteRoot / "css/site.css"));
+    }
+    size_t open = 0;
+    for (int fd : idle)
+        open += stillOpen(fd);
+    EXPECT_EQ(open, idle.size()) << "answered only by dropping the idle clients";
+    for (int fd : idle)
+        close(fd);
+}
+
+TEST(SiteProcess, SilentClientsAreDroppedAndExtraConnectionsRefused)
+{
+    raiseOpenFileLimit();
+    constexpr int kLimit = 512; // site/README.md
+    constexpr int kExtra = 24;
+    ServerProcess server({"--port", "0", "--root", kSiteRoot.string()});
+    const int port = server.waitListening();
+    std::vector<int> held;
+    for (int i = 0; i < kLimit; ++i) {
+        const int fd = halfSentConnection(port);
+        ASSERT_GE(fd, 0);
+        held.push_back(fd);
+    }
+    // Wait until the server has taken them all in, so that exactly the
+    // extra ones are over the limit.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    int refused = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const int probe = connectTo(port);
+        ASSERT_GE(probe, 0);
+        const bool closed = peerClosed(probe, 2000ms);
+        close(probe);
+        if (closed)
+            break;
+    }
+    for (int i = 0; i < kExtra; ++i) {
+        const int fd = connectTo(port);
+        ASSERT_GE(fd, 0);
+        // Closed by the server, not left waiting in its queue.
+        refused += peerClosed(fd, 10000ms);
+        close(fd);
+    }
+    EXPECT_EQ(refused, kExtra);
+    size_t open = 0;
+    for (int fd : held)
+        open += stillOpen(fd);
+    EXPECT_EQ(open, held.size());
+
+    // Clients that never finish their request are dropped after a while,
+    // and the room they held serves others again.
+    size_t dropped = 0;
+    for (int fd : held)
+        dropped += peerClosed(fd, 30000ms);
+    EXPECT_EQ(dropped, held.size());
+    for (int fd : held)
+        close(fd);
+    EXPECT_EQ(get(port, "/").status, 200);
+}
+
+TEST(SiteProcess, SlowClientsHaveABoundedTimeForTheirRequest)
+{
+    ServerProcess server({"--port", "0", "--root", kSiteRoot.string()});
+    const int port = server.waitListening();
+    // Never silent, never done: one byte of a long header at a time.
+    const int slow = connectTo(port);
+    ASSERT_GE(slow, 0);
+    ASSERT_TRUE(sendAll(slow, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: "));
+    // A kept-alive client that got its answer and then trickles the next.
+    const int kept = connectTo(port);
+    ASSERT_GE(kept, 0);
+    const auto answered = roundTrip(kept, browserRequest("/css/site.css"));
+    ASSERT_TRUE(answered.has_value());
+    EXPECT_EQ(answered->status, 200);
+    ASSERT_TRUE(sendAll(kept, "GET / HTTP/1.1\r\nX-Slow: "));
+
+    bool slowCut = false;
+    bool keptCut = false;
+    const auto deadline = std::chrono::steady_clock::now() + 40s;
+    while (std::chrono::steady_clock::now() < deadline && !(slowCut && keptCut)) {
+        for (auto [fd, cut] : {std::pair<int, bool *>{slow, &slowCut}, {kept, &keptCut}}) {
+            if (*cut)
+                continue;
+            // Closed, or reset by the byte sent after the close.
+            if (!sendAll(fd, "a") || peerClosed(fd, 200ms))
+                *cut = true;
+        }
+    }
+    EXPECT_TRUE(slowCut) << "a client trickling its request was never cut off";
+    EXPECT_TRUE(keptCut) << "a kept-alive client trickling its next request was never cut off";
+    close(slow);
+    close(kept);
+    EXPECT_EQ(get(port, "/").status, 200);
+}
+
+// --- Speech -----------------------------------------------------------
+
+struct Wave {
+    int format = 0, channels = 0, bits = 0, rate = 0;
+    size_t dataBytes = 0;
+};
+
+uint32_t littleEndian(const std::string &s, size_t at, int bytes)
+{
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(s[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+std::optional<Wave> parseWave(const std::string &body)
+{
+    if (body.size() < 44 || body.compare(0, 4, "RIFF") != 0 || body.compare(8, 8, "WAVEfmt ") != 0)
+        return std::nullopt;
+    if (littleEndian(body, 4, 4) != body.size() - 8 || body.compare(36, 4, "data") != 0)
+        return std::nullopt;
+    Wave w;
+    w.format = static_cast<int>(littleEndian(body, 20, 2));
+    w.channels = static_cast<int>(littleEndian(body, 22, 2));
+    w.rate = static_cast<int>(littleEndian(body, 24, 4));
+    w.bits = static_cast<int>(littleEndian(body, 34, 2));
+    w.dataBytes = littleEndian(body, 40, 4);
+    if (w.dataBytes != body.size() - 44)
+        return std::nullopt;
+    return w;
+}
+
+// A spoken English word: PCM 16-bit mono, a tenth of a second to a few.
+void expectSpokenWord(const Response &r)
+{
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.header("content-type"), "audio/wav");
+    const auto wave = parseWave(r.body);
+    ASSERT_TRUE(wave.has_value()) << "not a RIFF/WAVE body: " << r.body.substr(0, 64);
+    EXPECT_EQ(wave->format, 1);
+    EXPECT_EQ(wave->channels, 1);
+    EXPECT_EQ(wave->bits, 16);
+    EXPECT_GE(wave->rate, 8000);
+    const double seconds = static_cast<double>(wave->dataBytes) / (2.0 * wave->rate);
+    EXPECT_GT(seconds, 0.1);
+    EXPECT_LT(seconds, 5.0);
+    // Not silence.
+    int loudest = 0;
+    for (size_t i = 44; i + 1 < r.body.size(); i += 2)
+        loudest = std::max(loudest, std::abs(static_cast<int16_t>(littleEndian(r.body, i, 2))));
+    EXPECT_GT(loudest, 1000);
+}
+
+std::vector<std::string> wordsOf(const fs::path &wordsJson)
+{
+    const auto doc = nlohmann::json::parse(readFile(wordsJson));
+    const auto &columns = doc.at("columns");
+    const size_t col = static_cast<size_t>(std::find(columns.begin(), columns.end(), "word") - columns.begin());
+    std::vector<std::string> words;
+    for (const auto &row : doc.at("rows"))
+        words.push_back(row.at(col).get<std::string>());
+    return words;
+}
+
+TEST_F(Site, SpeechSpeaksWordsOfTheSiteData)
+{
+    const auto words = wordsOf(kSiteRoot / "data/words.json");
+    ASSERT_GE(words.size(), 100u);
+    for (const size_t rank : {size_t{0}, size_t{10}, words.size() / 2, words.size() - 1}) {
+        SCOPED_TRACE(words[rank]);
+        const Response first = get(port_, "/speech?w=" + words[rank]);
+        expectSpokenWord(first);
+        // From memory the second time, the same sound.
+        EXPECT_EQ(get(port_, "/speech?w=" + words[rank]).body, first.body);
+        const Response head = request(port_, "HEAD", "/speech?w=" + words[rank]);
+        EXPECT_EQ(head.status, 200);
+        EXPECT_EQ(head.header("content-length"), std::to_string(first.body.size()));
+    }
+}
+
+TEST_F(OwnSite, SpeechRefusesWhatIsNotAWordOfTheData)
+{
+    writeFile(www_ / "data/words.json",
+              R"({"source": {}, "columns": ["word", "count"], "rows": [["hello", 10], ["ice cream", 5], ["o'clock", 3]]})");
+    struct Case {
+        std::string query;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"?w=hello", 200},
+        {"?w=ice+cream", 200},
+        {"?w=ice%20cream", 200},
+        {"?w=o'clock", 200},
+        {"?w=world", 404},         // a real word, but not one of the data
+        {"?w=Hello", 404},         // the data's spelling exactly
+        {"?w=count", 404},         // a column name is no word
+        {"?w=10", 400},
+        {"", 400},
+        {"?", 400},
+        {"?w=", 400},
+        {"?x=hello", 400},
+        {"?w=hello&w=hello", 400},
+        {"?w=" + std::string(49, 'a'), 400},
+        {"?w=" + std::string(5000, 'a'), 400},
+        {"?w=hel%zzlo", 400},
+        {"?w=hello%", 400},
+        {"?w=%00hello", 400},
+        {"?w=hello%0d%0aX-Injected:%201", 400},
+        {"?w=%3Cscript%3E", 400},
+        {"?w=..%2f..%2fetc%2fpasswd", 400},
+        {"?w=%E4%BD%A0%E5%A5%BD", 400},
+        {"?w=[hello]", 400},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.query);
+        const Response r = get(port_, "/speech" + c.query);
+        if (c.status == 200) {
+            expectSpokenWord(r);
+        } else {
+            EXPECT_EQ(r.status, c.status);
+            EXPECT_EQ(r.header("content-type"), kHtml);
+            EXPECT_EQ(r.header("x-injected"), "");
+        }
+    }
+    EXPECT_EQ(request(port_, "POST", "/speech?w=hello").status, 405);
+    EXPECT_TRUE(server_->running());
+
+    // New data is used at once.
+    EXPECT_EQ(get(port_, "/speech?w=world").status, 404);
+    writeFile(www_ / "data/words.json",
+              R"({"source": {}, "columns": ["count", "word"], "rows": [[10, "world"], [3, "planet"]]})");
+    expectSpokenWord(get(port_, "/speech?w=world"));
+    EXPECT_EQ(get(port_, "/speech?w=hello").status, 404);
+}
+
+TEST_F(Site, FiftyParallelSpeechRequestsAreAllAnswered)
+{
+    const auto words = wordsOf(kSiteRoot / "data/words.json");
+    ASSERT_GE(words.size(), 1000u);
+    constexpr int kClients = 50;
+    std::vector<std::optional<Response>> answers(kClients);
+    std::vector<std::thread> clients;
+    // Most of them new to the server, some asking for the same word, so
+    // that waiting for one synthesis and queueing behind others both occur.
+    for (int i = 0; i < kClients; ++i) {
+        const std::string word = words[500 + static_cast<size_t>(i % 35)];
+        clients.emplace_back([&, i, word] { answers[i] = get(port_, "/speech?w=" + word); });
+    }
+    // Pages are served meanwhile.
+    const Response page = get(port_, "/css/site.css");
+    EXPECT_EQ(page.status, 200);
+    for (auto &t : clients)
+        t.join();
+    for (int i = 0; i < kClients; ++i) {
+        SCOPED_TRACE("client " + std::to_string(i));
+        ASSERT_TRUE(answers[i].has_value());
+        expectSpokenWord(*answers[i]);
+    }
+    EXPECT_TRUE(server_->running());
 }
 
 } // namespace
