@@ -20,7 +20,7 @@ import { dirname, join, resolve } from 'node:path';
 import { createRequire } from 'node:module';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import {
-  arpabetToIpa, chooseLemma, makeNonwords, rankMeanings, readCedict, readCorrections, readJieba, trigramModel,
+  arpabetToIpa, chooseLemma, FUNCTION_WORDS, makeNonwords, rankMeanings, readCedict, readCorrections, readJieba, trigramModel,
 } from './lexicon.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -157,13 +157,12 @@ function loadWordSources(root) {
     verb: senses[i].some((s) => s > 28 && s < 44),
   }]));
   const english = new Set(readJson(root, 'an-array-of-english-words/index.json'));
-  const cuss = require('cuss').cuss || {};
-  return { lemmatizer, wordnet, english, cuss };
+  return { lemmatizer, wordnet, english };
 }
 
-async function loadCmu(root) {
-  const file = join(root, 'node_modules', 'cmu-pronouncing-dictionary', 'index.js');
-  return (await import(pathToFileURL(file).href)).dictionary;
+// Both are ES modules, which Node 18 cannot require().
+async function importFrom(root, rel) {
+  return import(pathToFileURL(join(root, 'node_modules', rel)).href);
 }
 
 // Lower-cased SUBTLEX words of plain letters that some English word list
@@ -172,14 +171,21 @@ function lemmaCounts(frequencies, src, cedict, corrections) {
   const count = new Map();
   for (const { w, n } of frequencies) if (/^[a-z]+(?:-[a-z]+)*$/.test(w)) count.set(w, n);
   const known = (w) => src.wordnet.has(w) || src.english.has(w);
-  const totals = new Map();
-  const forms = new Map();
-  for (const [w, n] of count) {
+  const lemmaOf = new Map();
+  for (const w of count.keys()) {
     if (!known(w)) continue;
     if (w.length < 2 && w !== 'a' && w !== 'i') continue;
-    const lemma = chooseLemma(w, {
+    lemmaOf.set(w, chooseLemma(w, {
       lemmatizer: src.lemmatizer, wordnet: src.wordnet, count, keep: corrections.separate, forms: corrections.form,
-    });
+    }));
+  }
+  const totals = new Map();
+  const forms = new Map();
+  for (const [w, first] of lemmaOf) {
+    // "runnings" → "running" → "run": follow to the end.
+    let lemma = first;
+    for (let i = 0; i < 4 && lemmaOf.has(lemma) && lemmaOf.get(lemma) !== lemma; i++) lemma = lemmaOf.get(lemma);
+    const n = count.get(w);
     totals.set(lemma, (totals.get(lemma) || 0) + n);
     if (lemma !== w) {
       if (!forms.has(lemma)) forms.set(lemma, []);
@@ -226,7 +232,8 @@ async function buildWords(root, frequencies) {
   const jieba = readJieba(readFileSync(join(root, 'node_modules', JIEBA_DICT), 'utf8'));
   const corrections = readCorrections(readFileSync(join(here, 'meaning-corrections.tsv'), 'utf8'));
   const src = loadWordSources(root);
-  const cmu = await loadCmu(root);
+  src.cuss = (await importFrom(root, 'cuss/index.js')).cuss;
+  const cmu = (await importFrom(root, 'cmu-pronouncing-dictionary/index.js')).dictionary;
   const { lemmas } = lemmaCounts(frequencies, src, cedict, corrections);
 
   const rows = [];
@@ -235,7 +242,11 @@ async function buildWords(root, frequencies) {
     const ranked = rankMeanings(word, cedict, jieba, MEANINGS_PER_WORD);
     if (!fixed && !ranked) continue;
     const meanings = fixed || ranked.meanings;
-    const sure = corrections.doubtful.has(word) ? false : fixed ? true : ranked.sure;
+    // Swear words are kept out of the tests whatever their meaning.
+    const offensive = (src.cuss[word] || 0) >= 2;
+    // Nor are function words: no one Chinese word translates "the" or "of".
+    const sure = corrections.doubtful.has(word) || offensive || FUNCTION_WORDS.has(word) ? false
+      : fixed ? true : ranked.sure;
     const arpabet = cmu[word];
     rows.push({ word, n, meanings, ipa: arpabet ? arpabetToIpa(arpabet) : '', sure });
   }

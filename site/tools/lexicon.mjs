@@ -43,7 +43,7 @@ function regularStems(word) {
 //   keep        set of forms that stay separate items whatever the rules say
 //
 // A form that is only an inflection ("dogs", "went") always joins its lemma,
-// and so does a regular plural ("years"). A form that WordNet also lists as
+// and so does a plural ("years", "teeth"). A form that WordNet also lists as
 // a word of its own ("saw", "morning", "tired") joins the lemma only when the
 // lemma is the more frequent word: "saw" is read as the past of "see" far
 // more often than as the tool, while "morning" is no form of "morn" in
@@ -53,7 +53,8 @@ export function chooseLemma(word, { lemmatizer, wordnet, count, keep, forms = ne
   if (keep.has(word)) return word;
   if (forms.has(word)) return forms.get(word);
   const own = count.get(word) || 0;
-  const cands = [lemmatizer.verb(word), lemmatizer.noun(word), lemmatizer.adjective(word)].map((l) => ({ l }));
+  // What the noun lemmatizer finds is a plural ("teeth", "children").
+  const cands = [{ l: lemmatizer.verb(word) }, { l: lemmatizer.noun(word), plural: true }, { l: lemmatizer.adjective(word) }];
   for (const c of regularStems(word)) {
     const pos = wordnet.get(c.l);
     if (pos && (c.plural ? pos.noun || pos.verb : pos.verb)) cands.push(c);
@@ -103,7 +104,7 @@ const NOT_A_MEANING = /^(surname |variant of|old variant|also written|used in|se
 // Register labels that make a Chinese word a poor first translation for a learner.
 const MARKED = /\((?:[^)]*\b(?:dialect|archaic|old|literary|classical|tw|taiwan|hk|cantonese|slang|internet slang|loanword|onom\.|bound form|vulgar|derog\.|obsolete|buddhism|taoism|math\.|chemistry|medicine|physics|botany|zoology|euphemism|honorific|humble|polite|formal|written|old-fashioned|fig\.|topolect|neologism)(?![a-z])[^)]*)\)/i;
 // English words too general to decide anything when a gloss merely mentions them.
-const FUNCTION_WORDS = new Set(('a an the to of in on at by for from with as or and be is are was it its '
+export const FUNCTION_WORDS = new Set(('a an the to of in on at by for from with as or and be is are was it its '
   + 'sth sb one oneself etc up out off into over about not no so that this these those').split(' '));
 
 const PARTICLES = new Set('at to for on up out in with about after over down off into'.split(' '));
@@ -182,11 +183,11 @@ export function scoreCandidate(c, freq) {
   let s = Math.log10(1 + n);
   s += len === 1 ? -0.7 : len === 2 ? 0 : len === 3 ? -0.4 : -0.8;
   // Its frequency belongs mostly to its first sense.
-  s -= Math.min(c.si, 4) * 0.5 + Math.min(c.gi, 3) * 0.15;
+  s -= Math.min(c.si, 4) * 0.5 + Math.min(c.gi, 3) * 0.35;
   if (c.marked) s -= 1.5;
   if (c.leadingNote) s -= 0.4;
   if (c.trailingNote) s -= 0.3;
-  if (c.first) s += 0.3;
+  if (c.first) s += 0.5;
   if (c.partial) s -= 1.2;
   if (n === 0) s -= 1;
   return s;
@@ -214,7 +215,7 @@ export function rankMeanings(word, cedict, freq, limit = 3) {
   const runnerUp = cands.find((c) => c.zh !== best.zh);
   // Trusted: a plain, exact gloss of a Chinese word people actually use,
   // not a near tie with a different word.
-  const sure = !best.partial && !best.marked && n >= 30 && ([...best.zh].length > 1 || n >= 3000)
+  const sure = !best.partial && !best.marked && n >= 30 && ([...best.zh].length > 1 || n >= 1000)
     && (!runnerUp || best.score - runnerUp.score > 0.15 || meanings.length > 1);
   return { meanings, sure, score: best.score };
 }
