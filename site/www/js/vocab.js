@@ -192,6 +192,8 @@ export function estimateQuick(bank, answers) {
     high: Math.round(weightedQuantile(pairs, 0.95)),
     bands,
     falseAlarm: f,
+    nonwordsAsked: nonAsked,
+    nonwordsClaimed: answers.filter((a) => !a.real && a.yes).length,
     // Two or more yes on a dozen made-up words is more than a slip.
     unreliable: nonAsked > 0 && f >= 0.2,
   };
