@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -55,9 +56,19 @@ QString js(QWebEnginePage *page, const QString &code)
     return runJavaScript(page, code).toString();
 }
 
-const QString kState = QStringLiteral("document.documentElement.dataset.state");
-const QString kAnswered = QStringLiteral("document.documentElement.dataset.answered || ''");
-const QString kWord = QStringLiteral("document.getElementById('word').textContent");
+// Guarded: between a reload and the new document there is no element yet.
+const QString kState = QStringLiteral("(document.documentElement && document.documentElement.dataset.state) || ''");
+const QString kAnswered = QStringLiteral("(document.documentElement && document.documentElement.dataset.answered) || ''");
+const QString kWord = QStringLiteral("(document.getElementById('word') || {}).textContent || ''");
+
+// Reloads through the engine and waits until the new document has loaded,
+// rather than racing scripts against the navigation.
+bool reloadAndWait(QWebEngineView *view)
+{
+    QSignalSpy loaded(view->page(), &QWebEnginePage::loadFinished);
+    view->reload();
+    return loaded.wait(30000) && loaded.last().value(0).toBool();
+}
 
 } // namespace
 
@@ -121,7 +132,8 @@ void TestVocab::testAdvances()
     // Whatever an earlier run left in the page's storage, start afresh.
     QTRY_VERIFY_WITH_TIMEOUT(QStringList({QStringLiteral("start"), QStringLiteral("testing"), QStringLiteral("result")})
                                  .contains(js(p, kState)), 30000);
-    js(p, QStringLiteral("localStorage.clear(); location.reload(); 'ok'"));
+    js(p, QStringLiteral("localStorage.clear(); 'ok'"));
+    QVERIFY(reloadAndWait(view));
     QTRY_COMPARE_WITH_TIMEOUT(js(p, kState), QStringLiteral("start"), 30000);
 
     js(p, QStringLiteral("document.getElementById('start').click(); 'ok'"));
@@ -149,7 +161,7 @@ void TestVocab::testAdvances()
 
     // A test in progress survives a reload, on the same word.
     const QString current = js(p, kWord);
-    js(p, QStringLiteral("location.reload(); 'ok'"));
+    QVERIFY(reloadAndWait(view));
     QTRY_COMPARE_WITH_TIMEOUT(js(p, kState), QStringLiteral("testing"), 30000);
     QCOMPARE(js(p, kAnswered), QStringLiteral("4"));
     QCOMPARE(js(p, kWord), current);

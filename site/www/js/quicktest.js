@@ -1,7 +1,9 @@
 // The 快速测试 page: yes/no on about 50 words, a quarter of them made up.
 
 import { QUICK_LENGTH, answerQuick, estimateQuick, newQuickState, nextQuickItem } from './vocab.js';
-import { bandChart, dateText, el, estimateLine, levelsBlock, loadBank, onKeys, setState, store } from './vocab-page.js';
+import {
+  bandChart, dateText, el, estimateLine, levelsBlock, loadBank, onKeys, setState, store, wordTable,
+} from './vocab-page.js';
 
 const PROGRESS = 'qcy.vocab.quick.progress';
 const LAST = 'qcy.vocab.quick.last';
@@ -57,7 +59,10 @@ function answer(yes) {
 
 function finish() {
   const e = estimateQuick(bank, state.answers);
-  const result = { time: Date.now(), ...e };
+  // The real words answered 不认识, to learn from.
+  const unknown = state.answers.filter((a) => a.real && !a.yes).map((a) => bank.byWord.get(a.word)).filter(Boolean)
+    .map((m) => ({ word: m.word, ipa: m.ipa, meanings: m.meanings }));
+  const result = { time: Date.now(), ...e, unknown };
   store.set(LAST, result);
   store.remove(PROGRESS);
   state = null;
@@ -86,6 +91,7 @@ function showResult(r) {
     el('button', { class: 'button primary', id: 'again', type: 'button', onclick: start }, '再测一次'),
     el('a', { class: 'button', href: 'slowtest.php' }, '做详细测试（约十分钟，更准）'),
     el('a', { class: 'button', href: './' }, '返回首页')));
+  if (r.unknown && r.unknown.length) parts.push(wordTable(`这次不认识的 ${r.unknown.length} 个单词`, r.unknown, true));
   $('result').replaceChildren(...parts);
   show('result');
   setState('result');

@@ -1,7 +1,9 @@
 // The 详细测试 page: four Chinese meanings and 不知道 for about 100 words.
 
 import { answerSlow, estimateSlow, newSlowState } from './vocab.js';
-import { bandChart, dateText, el, estimateLine, levelsBlock, loadBank, onKeys, setState, store } from './vocab-page.js';
+import {
+  bandChart, dateText, el, estimateLine, levelsBlock, loadBank, onKeys, setState, store, wordTable,
+} from './vocab-page.js';
 
 const PROGRESS = 'qcy.vocab.slow.progress';
 const LAST = 'qcy.vocab.slow.last';
@@ -117,17 +119,7 @@ function finish() {
 
 function studyList(missed) {
   if (!missed.length) return el('p', {}, '这次没有答错或不知道的单词，太棒了！');
-  const rows = missed.map((m) => el('tr', {},
-    el('td', { lang: 'en' }, m.word),
-    el('td', { class: 'ipa', lang: 'en-fonipa' }, m.ipa ? `/${m.ipa}/` : ''),
-    el('td', {}, m.meanings.join('、'))));
-  return el('section', { class: 'study-box', id: 'study' },
-    el('h2', {}, `学习清单：答错和不知道的 ${missed.length} 个单词`),
-    el('table', { class: 'study' },
-      el('thead', {}, el('tr', {}, el('th', {}, '单词'), el('th', {}, '音标'), el('th', {}, '中文意思'))),
-      el('tbody', {}, ...rows)),
-    el('p', { class: 'actions no-print' },
-      el('button', { class: 'button', id: 'print', type: 'button', onclick: () => window.print() }, '打印学习清单')));
+  return wordTable(`学习清单：答错和不知道的 ${missed.length} 个单词`, missed, true);
 }
 
 function showResult(r) {

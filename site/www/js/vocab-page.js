@@ -143,3 +143,19 @@ export function onKeys(handler) {
     if (handler(ev.key)) ev.preventDefault();
   });
 }
+
+// Words with their IPA and meanings, as a list to learn from; `printable`
+// adds a button that prints just this list.
+export function wordTable(title, words, printable = false) {
+  const rows = words.map((m) => el('tr', {},
+    el('td', { lang: 'en' }, m.word),
+    el('td', { class: 'ipa', lang: 'en-fonipa' }, m.ipa ? `/${m.ipa}/` : ''),
+    el('td', {}, m.meanings.join('、'))));
+  return el('section', { class: 'study-box', id: 'study' },
+    el('h2', {}, title),
+    el('table', { class: 'study' },
+      el('thead', {}, el('tr', {}, el('th', {}, '单词'), el('th', {}, '音标'), el('th', {}, '中文意思'))),
+      el('tbody', {}, ...rows)),
+    printable ? el('p', { class: 'actions no-print' },
+      el('button', { class: 'button', id: 'print', type: 'button', onclick: () => window.print() }, '打印学习清单')) : null);
+}
