@@ -11,6 +11,9 @@ if [ "${1:-}" = "--test" ]; then
     packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs)
 fi
 
+# DejaVu Sans draws the IPA letters the CJK font lacks.
+packages+=(fonts-dejavu-core)
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
