@@ -30,6 +30,7 @@
 #include <random>
 #include <regex>
 #include <sstream>
+#include <tuple>
 #include <string>
 #include <thread>
 #include <vector>
@@ -371,19 +372,53 @@ TEST_F(Site, EveryPageAnswersWithItsContentTypeAndFile)
     }
 }
 
-TEST_F(Site, PlaceholderPagesSayUnderConstructionAndLinkHome)
+// What a browser requests for a relative link on a page in folder: the
+// dot segments are resolved by the client, never sent.
+std::string resolveRelative(const std::string &folder, const std::string &link)
 {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/llk/", "href=\"../\""},
-        {"/quicktest.php", "href=\"./\""},
-        {"/slowtest.php", "href=\"./\""},
+    std::vector<std::string> parts;
+    std::string path = folder + link, segment;
+    std::istringstream in(path);
+    while (std::getline(in, segment, '/')) {
+        if (segment == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            parts.push_back(segment);
+        }
+    }
+    std::string out;
+    for (const auto &p : parts)
+        out += "/" + p;
+    if (out.empty() || path.back() == '/')
+        out += "/";
+    return out;
+}
+
+TEST_F(Site, ToolPagesLinkHomeAndAllTheirResourcesResolve)
+{
+    // Each tool page, the folder its relative links resolve against, and its
+    // link back to the home page.
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"/llk/", "/llk/", "href=\"../\""},
+        {"/quicktest.php", "/", "href=\"./\""},
+        {"/slowtest.php", "/", "href=\"./\""},
+        {"/search.php", "/", "href=\"./\""},
     };
-    for (const auto &[target, homeLink] : cases) {
+    static const std::regex link(R"re((?:href|src)="([^"#?]+)[^"]*")re");
+    for (const auto &[target, folder, homeLink] : cases) {
         SCOPED_TRACE(target);
         const Response r = get(port_, target);
         EXPECT_EQ(r.status, 200);
-        EXPECT_NE(r.body.find("此功能正在建设中"), std::string::npos);
+        EXPECT_EQ(r.body.find("此功能正在建设中"), std::string::npos) << "still a placeholder";
         EXPECT_NE(r.body.find(homeLink), std::string::npos);
+        for (auto it = std::sregex_iterator(r.body.begin(), r.body.end(), link); it != std::sregex_iterator(); ++it) {
+            const std::string t = (*it)[1];
+            SCOPED_TRACE(t);
+            EXPECT_NE(t.front(), '/') << "links must work under any base address";
+            EXPECT_EQ(t.find("://"), std::string::npos) << "nothing from outside the site";
+            EXPECT_EQ(get(port_, resolveRelative(folder, t)).status, 200);
+        }
     }
 }
 
