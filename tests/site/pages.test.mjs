@@ -116,16 +116,22 @@ test('emoji data is complete and consistent', () => {
 
 test('word list is frequency ranked with Chinese meanings', () => {
   const data = JSON.parse(read('data/words.json'));
-  assert.deepEqual(data.columns, ['word', 'count', 'meanings']);
+  assert.deepEqual(data.columns.slice(0, 5), ['word', 'count', 'meanings', 'ipa', 'sure']);
   assert.ok(data.rows.length > 5000);
   const seen = new Set();
-  for (const [word, count, meanings] of data.rows) {
+  let last = Infinity;
+  for (const [word, count, meanings, ipa, sure] of data.rows) {
     assert.match(word, /^[a-z]+(?:-[a-z]+)*$/, word);
     assert.ok(!seen.has(word), `${word} twice`);
     seen.add(word);
     assert.ok(Number.isInteger(count) && count > 0, word);
     assert.ok(meanings.length >= 1 && meanings.length <= 3, word);
     for (const m of meanings) assert.match(m, /^\p{Script=Han}+$/u, `${word}: ${m}`);
+    assert.ok(count <= last, `${word} out of frequency order`);
+    last = count;
+    assert.equal(typeof ipa, 'string');
+    assert.ok(!ipa.includes('/'), word);
+    assert.ok(sure === 0 || sure === 1, word);
   }
 });
 

@@ -13,11 +13,13 @@
 //   2 KEYWORD_WORD    … a whole word of a keyword                  kitty → cat face
 //   3 NAME_PREFIX     … the start of a word of the name            app   → red apple
 //   4 KEYWORD_PREFIX  … the start of a word of a keyword
-//   5 NAME_INFIX      … inside a word of the name                  ball  → basketball
-//   6 KEYWORD_INFIX   … inside a word of a keyword
+//   5 NAME_INFIX      … inside a Chinese word of the name          果   → 红苹果
+//   6 KEYWORD_INFIX   … inside a Chinese keyword
 //
-// Infix matches need three letters for English (any Chinese character
-// counts, since Chinese words are not separated by spaces). An entry must
+// English is matched by whole words and word starts only: a letter string
+// inside a word is usually another word ("apple" in "grapple", "car" in
+// "scarf"). Chinese words are not separated by spaces, so there a query
+// inside a name or keyword is a match of its own kind. An entry must
 // match every token and ranks by its worst token; an entry whose whole name
 // equals the query ranks above everything (0 EXACT). English tokens with no
 // match at all are retried in their singular form (cats → cat).
@@ -39,7 +41,6 @@ export const Match = Object.freeze({
 const HAN = /[\u3400-\u4dbf\u4e00-\u9fff\uf900-\ufaff]/u;
 const EN_WORD_SPLIT = /[^\p{L}\p{N}']+/u;
 const ZH_PART_SPLIT = /[\s:：,，、;；·()（）]+/u;
-const MIN_INFIX_LENGTH = 3;
 const NO_RANK = Number.MAX_SAFE_INTEGER;
 
 export function normalize(text) {
@@ -162,7 +163,7 @@ function matchToken(index, token) {
   for (const w of table.withPrefix(token)) {
     if (w !== token) offer(w, Match.NAME_PREFIX, Match.KEYWORD_PREFIX);
   }
-  if (chinese || token.length >= MIN_INFIX_LENGTH) {
+  if (chinese) {
     for (const w of table.sorted) {
       if (!w.startsWith(token) && w.includes(token)) offer(w, Match.NAME_INFIX, Match.KEYWORD_INFIX);
     }
@@ -312,7 +313,10 @@ export function buildWordIndex(data) {
   const byWord = new Map();
   const byMeaning = new Map();
   data.rows.forEach((row, i) => {
-    const item = { word: row[col.word], count: row[col.count], rank: i + 1, meanings: row[col.meanings] };
+    const item = {
+      word: row[col.word], count: row[col.count], rank: i + 1, meanings: row[col.meanings],
+      ipa: col.ipa === undefined ? '' : row[col.ipa],
+    };
     byWord.set(item.word, item);
     for (const m of item.meanings) {
       let list = byMeaning.get(m);

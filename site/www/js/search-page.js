@@ -19,6 +19,7 @@ const box = $('q');
 const clearButton = $('clear');
 const categoriesEl = $('categories');
 const statusEl = $('status');
+const wordEl = $('word');
 const resultsEl = $('results');
 const emptyEl = $('empty');
 const moreButton = $('more');
@@ -144,8 +145,24 @@ function meaningNote(query) {
       suggestionChips(found.map((f) => f.word)));
   }
   const f = found[0];
-  return el('p', { class: 'meaning' }, el('b', { lang: 'en' }, f.word), ' 的中文意思：',
+  return el('p', { class: 'meaning' }, el('b', { lang: 'en' }, f.word), f.ipa ? ` /${f.ipa}/` : '', ' 的中文意思：',
     el('b', {}, f.meanings.join('、')), '。图文字典里暂时还没有它的图片。');
+}
+
+// The typed English word itself, with its pronunciation and meanings, above
+// the pictures that show it.
+function renderWordLine(query) {
+  const q = query.trim();
+  const found = wordIndex && q && !isChinese(q) && !q.includes(' ') ? lookupWord(wordIndex, q) : [];
+  if (!found.length || !current.length) {
+    wordEl.hidden = true;
+    return;
+  }
+  const f = found[0];
+  wordEl.replaceChildren(el('b', { lang: 'en' }, f.word),
+    f.ipa ? el('span', { class: 'ipa', lang: 'en-fonipa' }, `/${f.ipa}/`) : '',
+    el('span', {}, f.meanings.join('、')));
+  wordEl.hidden = false;
 }
 
 function renderEmpty(query) {
@@ -182,6 +199,7 @@ function render() {
   resultsEl.replaceChildren();
   emptyEl.hidden = true;
   moreButton.hidden = true;
+  renderWordLine(query);
   if (trimmed) {
     statusEl.textContent = results.length
       ? `找到 ${results.length} 个与「${trimmed}」有关的图片`
@@ -260,6 +278,9 @@ async function start() {
   clearButton.addEventListener('click', () => setQuery(''));
   moreButton.addEventListener('click', showMore);
   document.documentElement.dataset.state = 'ready';
+  // The word list is only needed for the line above the results; fetched
+  // once the pictures are usable.
+  loadWordIndex().then((wi) => { if (wi) renderWordLine(box.value); });
 }
 
 start();
