@@ -18,14 +18,14 @@ const SEEDS = 12;
 
 // Words data as the contract describes it, with the "sure" column: every
 // fifth row doubtful, and each doubtful row's meaning marked so that it is
-// recognised if it is ever dealt. Meanings repeat every 700 rows, so that
-// ambiguous words are there to be avoided.
+// recognised if it is ever dealt. Meanings repeat every 700 rows, and each
+// word is near the next, so that ambiguous words are there to be avoided.
 function syntheticData(rows) {
   return {
-    columns: ['word', 'count', 'meanings', 'ipa', 'sure', 'extra'],
+    columns: ['word', 'count', 'meanings', 'ipa', 'sure', 'near'],
     rows: Array.from({ length: rows }, (_, i) => {
       const sure = i % 5 === 4 ? 0 : 1;
-      return [`w${i}`, rows - i, sure ? [`意${i % 700}`, `义${i}`] : [`疑${i}`], '', sure, 'x'];
+      return [`w${i}`, rows - i, sure ? [`意${i % 700}`, `义${i}`] : [`疑${i}`], '', sure, [`w${i + 1}`]];
     }),
   };
 }
@@ -45,7 +45,9 @@ function checkBoard(board, chosen, name) {
     assert.equal(w.meaning, w.meanings[0], `${name}: ${w.word} shows its usual meaning`);
     // No other word on the board could be taken for this meaning.
     for (const other of chosen) {
-      if (other !== w) assert.ok(!other.meanings.includes(w.meaning), `${name}: ${w.meaning} fits ${w.word} and ${other.word}`);
+      if (other === w) continue;
+      assert.ok(!other.meanings.includes(w.meaning), `${name}: ${w.meaning} fits ${w.word} and ${other.word}`);
+      assert.ok(!w.near.includes(other.word), `${name}: ${w.word} is near ${other.word}`);
     }
   }
   assert.equal(new Set(shown).size, shown.length, `${name}: a meaning twice`);

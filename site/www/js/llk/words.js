@@ -207,23 +207,26 @@ export const CHECKED = new Map([
   ['always', '总是']
 ]);
 
-// The dealable words in frequency order: [{word, rank, meaning, meanings}],
-// rank counting from 1 in the whole list, meaning the one shown on a tile.
+// The dealable words in frequency order: [{word, rank, meaning, meanings,
+// near}], rank counting from 1 in the whole list, meaning the one shown on a
+// tile, near the words (from the data's "near" column, when it has one)
+// whose meaning could be taken for this word's.
 export function dealableWords(data) {
   const cols = data && Array.isArray(data.columns) ? data.columns : [];
   const col = (name) => cols.indexOf(name);
-  const [iWord, iMeanings, iSure] = [col('word'), col('meanings'), col('sure')];
+  const [iWord, iMeanings, iSure, iNear] = [col('word'), col('meanings'), col('sure'), col('near')];
   if (iWord < 0 || iMeanings < 0 || !Array.isArray(data.rows)) throw new Error('words.json has no word or meanings column');
   const words = [];
   data.rows.forEach((row, i) => {
     const word = row[iWord];
     const meanings = Array.isArray(row[iMeanings]) ? row[iMeanings].filter((m) => typeof m === 'string' && m) : [];
     if (typeof word !== 'string' || !word) return;
+    const near = iNear >= 0 && Array.isArray(row[iNear]) ? row[iNear].filter((w) => typeof w === 'string') : [];
     if (iSure >= 0) {
-      if (row[iSure] === 1 && meanings.length) words.push({ word, rank: i + 1, meaning: meanings[0], meanings });
+      if (row[iSure] === 1 && meanings.length) words.push({ word, rank: i + 1, meaning: meanings[0], meanings, near });
     } else if (CHECKED.has(word)) {
       const meaning = CHECKED.get(word);
-      words.push({ word, rank: i + 1, meaning, meanings: [meaning] });
+      words.push({ word, rank: i + 1, meaning, meanings: [meaning], near });
     }
   });
   return words;
@@ -249,18 +252,24 @@ export function levelCount(words) {
 }
 
 // count words from band, no two of which could be taken for each other's
-// meaning: a tile's meaning is no meaning of any other word on the board.
-// Returns [{pair, word, meaning, meanings, rank}] or null if the band is short.
+// meaning: a tile's meaning is no meaning of any other word on the board,
+// and no word is near another. Returns [{pair, word, meaning, meanings,
+// near, rank}], or null if the band is short.
 export function pickWords(band, count, rng) {
   const chosen = [];
   const shown = new Set();
   const taken = new Set();
+  const words = new Set();
+  const nearChosen = new Set();
   for (const w of rng.shuffle(band.slice())) {
     if (chosen.length === count) break;
     if (taken.has(w.meaning) || w.meanings.some((m) => shown.has(m))) continue;
+    if (nearChosen.has(w.word) || (w.near || []).some((n) => words.has(n))) continue;
     chosen.push({ ...w, pair: chosen.length });
     shown.add(w.meaning);
     for (const m of w.meanings) taken.add(m);
+    words.add(w.word);
+    for (const n of w.near || []) nearChosen.add(n);
   }
   return chosen.length === count ? chosen : null;
 }
