@@ -144,7 +144,7 @@ function layout() {
   let tileH = 0;
   for (let pass = 0; pass < 2; ++pass) {
     tileW = Math.min(170, (width - 2 * ring - (cols - 1) * gap) / cols);
-    tileH = Math.min(tileW * 0.56, 86, (height - 2 * ring - (rows - 1) * gap) / rows);
+    tileH = Math.min(tileW * 0.66, 100, (height - 2 * ring - (rows - 1) * gap) / rows);
     ring = Math.max(10, Math.min(28, tileH * 0.4));
   }
   tileW = Math.floor(tileW);
@@ -158,21 +158,22 @@ function layout() {
     left: `${Math.max(0, (area.clientWidth - boardW) / 2)}px`,
     top: `${Math.max(0, (area.clientHeight - reserve - boardH) / 2)}px`,
   });
-  const base = Math.min(tileH * 0.42, 26);
+  const base = Math.min(tileH * 0.4, 28);
   game.board.cells.forEach((t, i) => {
     if (!t) return;
     const b = tileEls.get(t.id);
     const r = Math.floor(i / cols);
     const c = i % cols;
-    // Latin letters are about 0.58 em wide at this weight, Chinese 1 em.
-    const perChar = t.kind === 'word' ? 0.6 : 1.02;
-    const size = Math.min(base * (t.kind === 'word' ? 1 : 1.08), (tileW - 8) / (t.text.length * perChar));
+    // Latin letters are up to about 0.62 em wide at this weight, Chinese 1 em.
+    const perChar = t.kind === 'word' ? 0.64 : 1.04;
+    const size = Math.min(base * (t.kind === 'word' ? 1 : 1.08), (tileW - 12) / (t.text.length * perChar));
+    b.classList.toggle('long', size < base * 0.6);
     Object.assign(b.style, {
       left: `${ring + c * (tileW + gap)}px`,
       top: `${ring + r * (tileH + gap)}px`,
       width: `${tileW}px`,
       height: `${tileH}px`,
-      fontSize: `${Math.max(9, size).toFixed(1)}px`,
+      fontSize: `${Math.max(10, size).toFixed(1)}px`,
     });
   });
 }
