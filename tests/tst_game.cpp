@@ -30,6 +30,7 @@ private slots:
 
     void pairsGoAndOtherTilesStay();
     void aBoardPlayedToTheEndLeadsToTheNextLevel();
+    void keyboardMovesSelectsAndHints();
 
 private:
     QVariant run(const QString &code);
@@ -169,7 +170,12 @@ void TestGame::pairsGoAndOtherTilesStay()
         " && document.documentElement.scrollHeight <= innerHeight"
         " && document.documentElement.scrollWidth <= innerWidth").arg(rows * cols)).toBool());
 
-    // A word and the meaning of another word: both stay.
+    // A pair the page says can go now, kept for the end; then a word and
+    // the meaning of another word, neither of that pair: both stay.
+    const QJsonArray removable = state.value(QLatin1String("removable")).toArray();
+    QVERIFY(!removable.isEmpty());
+    const QString first = removable.at(0).toArray().at(0).toString();
+    const QString second = removable.at(0).toArray().at(1).toString();
     QString word;
     QString otherMeaning;
     const QJsonArray tiles = state.value(QLatin1String("tiles")).toArray();
@@ -177,11 +183,14 @@ void TestGame::pairsGoAndOtherTilesStay()
         for (const QJsonValue &b : tiles) {
             const QJsonObject x = a.toObject();
             const QJsonObject y = b.toObject();
+            const QString xId = x.value(QLatin1String("id")).toString();
+            const QString yId = y.value(QLatin1String("id")).toString();
             if (word.isEmpty() && x.value(QLatin1String("kind")) == QLatin1String("word")
                 && y.value(QLatin1String("kind")) == QLatin1String("meaning")
-                && x.value(QLatin1String("pair")) != y.value(QLatin1String("pair"))) {
-                word = x.value(QLatin1String("id")).toString();
-                otherMeaning = y.value(QLatin1String("id")).toString();
+                && x.value(QLatin1String("pair")) != y.value(QLatin1String("pair"))
+                && !QStringList{first, second}.contains(xId) && !QStringList{first, second}.contains(yId)) {
+                word = xId;
+                otherMeaning = yId;
             }
         }
     }
@@ -202,11 +211,7 @@ void TestGame::pairsGoAndOtherTilesStay()
     QTRY_VERIFY_WITH_TIMEOUT(snapshot().value(QLatin1String("selected")).isNull(), 15000);
     QCOMPARE(tileIds(), ids);
 
-    // A pair the page says can go now: both tiles go, the score rises.
-    const QJsonArray removable = snapshot().value(QLatin1String("removable")).toArray();
-    QVERIFY(!removable.isEmpty());
-    const QString first = removable.at(0).toArray().at(0).toString();
-    const QString second = removable.at(0).toArray().at(1).toString();
+    // The removable pair: both tiles go, the score rises.
     QVERIFY(clickTile(first));
     QTRY_COMPARE_WITH_TIMEOUT(snapshot().value(QLatin1String("selected")).toString(), first, 15000);
     QVERIFY(clickTile(second));
@@ -246,6 +251,46 @@ void TestGame::aBoardPlayedToTheEndLeadsToTheNextLevel()
     QVERIFY(state.value(QLatin1String("tiles")).toArray().size() >= 2 * pairs);
     // The level reached is kept for the next visit.
     QCOMPARE(run(QStringLiteral("JSON.parse(localStorage.getItem('qingchuanye.llk')).highest")).toInt(), 2);
+}
+
+void TestGame::keyboardMovesSelectsAndHints()
+{
+    const auto cursor = [this] {
+        return run(QStringLiteral("(() => { const t = document.querySelector('#board .tile[tabindex=\"0\"]');"
+                                  " return t && t === document.activeElement ? t.id : ''; })()")).toString();
+    };
+    F_Main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(F_Main));
+    QWidget *input = view()->focusProxy();
+    QVERIFY(input);
+    input->setFocus();
+    run(QStringLiteral("document.querySelector('#board .tile[tabindex=\"0\"]').focus()"));
+    QTRY_VERIFY_WITH_TIMEOUT(!cursor().isEmpty(), 15000);
+    const QString start = cursor();
+
+    // Right moves the cursor to another tile; Enter selects it, Space
+    // on it again deselects it.
+    QTest::keyClick(input, Qt::Key_Right);
+    QTRY_VERIFY_WITH_TIMEOUT(!cursor().isEmpty() && cursor() != start, 15000);
+    const QString moved = cursor().mid(int(qstrlen("tile-")));
+    QTest::keyClick(input, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(snapshot().value(QLatin1String("selected")).toString(), moved, 15000);
+    QTest::keyClick(input, Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(snapshot().value(QLatin1String("selected")).isNull(), 15000);
+
+    // H marks a pair that can go now, and the word is kept as one the
+    // learner needed help with.
+    QTest::keyClick(input, Qt::Key_H);
+    QTRY_COMPARE_WITH_TIMEOUT(run(QStringLiteral("document.querySelectorAll('#board .tile.hint').length")).toInt(), 2, 15000);
+    const QStringList marked = run(QStringLiteral(
+        "Array.from(document.querySelectorAll('#board .tile.hint')).map(t => t.id.slice(5))")).toStringList();
+    bool removable = false;
+    for (const QJsonValue &two : snapshot().value(QLatin1String("removable")).toArray()) {
+        const QStringList ids{two.toArray().at(0).toString(), two.toArray().at(1).toString()};
+        removable = removable || (ids.contains(marked.value(0)) && ids.contains(marked.value(1)));
+    }
+    QVERIFY2(removable, qPrintable(marked.join(QLatin1Char(' '))));
+    QCOMPARE(run(QStringLiteral("JSON.parse(localStorage.getItem('qingchuanye.llk')).hinted.length")).toInt(), 1);
 }
 
 QCY_TEST_MAIN(TestGame)

@@ -354,6 +354,8 @@ TEST_F(Site, EveryPageAnswersWithItsContentTypeAndFile)
         {"/css/site.css", "text/css; charset=utf-8", "css/site.css", "Noto Color Emoji"},
         {"/js/dictionary.js", "text/javascript; charset=utf-8", "js/dictionary.js", "export function search"},
         {"/js/search-page.js", "text/javascript; charset=utf-8", "js/search-page.js", "import"},
+        {"/js/llk/page.js", "text/javascript; charset=utf-8", "js/llk/page.js", "import"},
+        {"/css/llk.css", "text/css; charset=utf-8", "css/llk.css", ".tile"},
         {"/data/emoji.json", "application/json", "data/emoji.json", "\"entries\""},
         {"/data/words.json", "application/json", "data/words.json", "\"rows\""},
         {"/img/logo.svg", "image/svg+xml", "img/logo.svg", "<svg"},
@@ -371,7 +373,6 @@ TEST_F(Site, EveryPageAnswersWithItsContentTypeAndFile)
 TEST_F(Site, PlaceholderPagesSayUnderConstructionAndLinkHome)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/llk/", "href=\"../\""},
         {"/quicktest.php", "href=\"./\""},
         {"/slowtest.php", "href=\"./\""},
     };
@@ -382,6 +383,15 @@ TEST_F(Site, PlaceholderPagesSayUnderConstructionAndLinkHome)
         EXPECT_NE(r.body.find("此功能正在建设中"), std::string::npos);
         EXPECT_NE(r.body.find(homeLink), std::string::npos);
     }
+}
+
+TEST_F(Site, GamePageLinksHomeAndLoadsItsModule)
+{
+    const Response r = get(port_, "/llk/");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body.find("此功能正在建设中"), std::string::npos);
+    EXPECT_NE(r.body.find("href=\"../\""), std::string::npos);
+    EXPECT_NE(r.body.find("<script type=\"module\" src=\"../js/llk/page.js\">"), std::string::npos);
 }
 
 TEST_F(Site, HomePageLinksAreRelativeAndAllResolve)

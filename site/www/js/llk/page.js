@@ -94,6 +94,7 @@ function start(level) {
     hinted: new Set(),
   };
   finishEl.hidden = true;
+  boardEl.inert = false;
   fillLevelSelect();
   drawTiles();
   updateBar();
@@ -351,6 +352,7 @@ function finish() {
   next.hidden = last;
   $('again').textContent = last ? '再玩一次这一关' : '再玩一次';
   finishEl.hidden = false;
+  boardEl.inert = true; // keyboard focus stays on the finish screen
   (last ? $('again') : next).focus();
 }
 
