@@ -7,11 +7,12 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev libgl-dev
           libcpp-httplib-dev libgtest-dev fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
-# DejaVu Sans draws the IPA letters the CJK font lacks.
-packages+=(fonts-dejavu-core)
 if [ "${1:-}" = "--test" ]; then
     packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs)
 fi
+
+# DejaVu Sans draws the IPA letters the CJK font lacks.
+packages+=(fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

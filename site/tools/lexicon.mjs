@@ -173,6 +173,22 @@ export function readJieba(text) {
   return freq;
 }
 
+// For each character, the jieba counts of the longer words that contain it.
+const inWordsCache = new WeakMap();
+function countsInWords(freq) {
+  let m = inWordsCache.get(freq);
+  if (!m) {
+    m = new Map();
+    for (const [w, n] of freq) {
+      const chars = [...w];
+      if (chars.length < 2) continue;
+      for (const ch of new Set(chars)) m.set(ch, (m.get(ch) || 0) + n);
+    }
+    inWordsCache.set(freq, m);
+  }
+  return m;
+}
+
 // Everyday-ness of a candidate, in log10 units of jieba counts. jieba's
 // counts for single characters include every time the character stood alone
 // in a phrase jieba could not split, so they are worth a tenth; long words are
@@ -215,7 +231,14 @@ export function rankMeanings(word, cedict, freq, limit = 3) {
   const runnerUp = cands.find((c) => c.zh !== best.zh);
   // Trusted: a plain, exact gloss of a Chinese word people actually use,
   // not a near tie with a different word.
-  const sure = !best.partial && !best.marked && n >= 30 && ([...best.zh].length > 1 || n >= 1000)
+  // A single character counts only when it is a word of its own in text
+  // (狗, 书), not mostly a part of compounds (宙 of 宇宙).
+  const single = [...best.zh].length === 1;
+  const free = single ? n / (n + (countsInWords(freq).get(best.zh) || 0) + 1) : 1;
+  const sure = !best.partial && !best.marked && n >= 30 && (!single || (n >= 1000 && free >= 0.15))
+    // The word is what the Chinese headword chiefly means, not a late sense
+    // of it (结果 is "result" long before it is "to kill").
+    && (best.si === 0 || best.senses <= 2)
     && (!runnerUp || best.score - runnerUp.score > 0.15 || meanings.length > 1);
   return { meanings, sure, score: best.score };
 }

@@ -135,3 +135,23 @@ test('the reviewed sample is the one the rule picks and gives the figure DATA.md
   assert.ok(m, 'DATA.md states the measured quality');
   assert.deepEqual(m.slice(1).map(String), [right, review.length, pct(right, review.length), sure, sureRight, pct(sureRight, sure)].map(String));
 });
+
+test('the sample of dealt items is the one the rule picks and gives the figure DATA.md states', () => {
+  const fnv = (s) => {
+    let h = 0x811c9dc5;
+    for (const c of s) { h ^= c.charCodeAt(0); h = Math.imul(h, 0x01000193) >>> 0; }
+    return h;
+  };
+  const picked = words.rows.slice(0, 3000).filter((r) => r[col.sure] === 1 && fnv(r[col.word]) % 20 === 2).map((r) => r[col.word]);
+  const review = read('tools/meaning-review-dealt.tsv').split('\n').filter((l) => l && !l.startsWith('#')).map((l) => l.split('\t'));
+  assert.ok(review.length >= 100, `${review.length} reviewed`);
+  assert.deepEqual(review.map((r) => r[0]), picked, 'the sample changed: review it again');
+  let right = 0;
+  for (const [w, , first, , verdict] of review) {
+    assert.equal(meaningsOf(w)[0], first, `${w}: first meaning changed since the review`);
+    right += Number(verdict);
+  }
+  const m = /first\s+meaning\s+is\s+right\s+for\s+\*\*(\d+)\s+of\s+(\d+)\s+dealt\*\*\s+\(([\d.]+) %\)/.exec(read('DATA.md'));
+  assert.ok(m, 'DATA.md states the quality of what the tests deal');
+  assert.deepEqual(m.slice(1), [String(right), String(review.length), ((1000 * right) / review.length / 10).toFixed(1)]);
+});

@@ -192,6 +192,8 @@ export function estimateQuick(bank, answers) {
     high: Math.round(weightedQuantile(pairs, 0.95)),
     bands,
     falseAlarm: f,
+    nonwordsAsked: nonAsked,
+    nonwordsClaimed: answers.filter((a) => !a.real && a.yes).length,
     // Two or more yes on a dozen made-up words is more than a slip.
     unreliable: nonAsked > 0 && f >= 0.2,
   };
@@ -354,7 +356,7 @@ export function answerSlow(state, choice) {
 // Multiple choice: a learner who knows the word picks its meaning (bar a
 // slip); one who does not says "不知道" with chance u, else guesses one of
 // the four choices. u is the learner's own habit, fitted with the rest.
-const DONT_KNOW_HABITS = [0.05, 0.3, 0.6, 0.9];
+const DONT_KNOW_HABITS = [0, 0.1, 0.3, 0.6, 0.9];
 const choiceLikelihood = (q, a, u) => {
   const known = 0.97 * q;
   if (a.right) return known + (1 - known) * (1 - u) / 4;
