@@ -89,11 +89,11 @@ test('every level deals clearable, unambiguous boards from its own frequency ban
   const sureRanks = words.map((w) => w.rank);
   assert.equal(levelCount(words), LEVELS.length);
   let previousBand = 0;
-  LEVELS.forEach((spec, n) => {
+  LEVELS.forEach((shape, n) => {
     const level = n + 1;
     // The band by its own definition: the next stretch of sure words.
-    const ranks = new Set(sureRanks.slice(previousBand, spec.words));
-    previousBand = spec.words;
+    const ranks = new Set(sureRanks.slice(previousBand, shape.words));
+    previousBand = shape.words;
     const band = levelBand(words, level);
     assert.deepEqual(band.map((w) => w.rank), [...ranks], `level ${level} band`);
     for (let seed = 1; seed <= SEEDS; ++seed) {
@@ -101,8 +101,8 @@ test('every level deals clearable, unambiguous boards from its own frequency ban
       const chosen = pickWords(band, pairsFor(level), rng);
       assert.ok(chosen, `level ${level} seed ${seed}: no words`);
       for (const w of chosen) assert.ok(ranks.has(w.rank), `level ${level}: ${w.word} outside its band`);
-      const board = dealBoard(chosen, spec.rows, spec.cols, rng);
-      assert.deepEqual([board.rows, board.cols], [spec.rows, spec.cols]);
+      const board = dealBoard(chosen, shape.rows, shape.cols, rng);
+      assert.deepEqual([board.rows, board.cols], [shape.rows, shape.cols]);
       checkBoard(board, chosen, `level ${level} seed ${seed}`);
     }
   });
@@ -145,11 +145,11 @@ test('reshuffling keeps exactly the remaining tiles and can be cleared', () => {
   assert.deepEqual(removablePairs(stuck), []);
   const boards = [stuck];
   // Boards part way through a game, on every board size.
-  for (const [n, spec] of LEVELS.entries()) {
+  for (const [n, shape] of LEVELS.entries()) {
     const pairs = Array.from({ length: pairsFor(n + 1) }, (_, i) => ({ pair: i, word: `w${i}`, meaning: `义${i}` }));
     for (let seed = 1; seed <= 4; ++seed) {
       const rng = makeRandom(seed + 100 * n);
-      const board = dealBoard(pairs, spec.rows, spec.cols, rng);
+      const board = dealBoard(pairs, shape.rows, shape.cols, rng);
       for (let k = rng.int(pairs.length - 1); k > 0; --k) {
         const found = removablePairs(board);
         remove(board, ...found[rng.int(found.length)]);

@@ -70,8 +70,8 @@ function elapsed() {
 // ---- dealing and drawing ----
 
 function start(level) {
-  const spec = LEVELS[level - 1];
-  const pairs = spec.rows * spec.cols / 2;
+  const shape = LEVELS[level - 1];
+  const pairs = shape.rows * shape.cols / 2;
   const seed = randomSeed();
   const rng = makeRandom(seed);
   const chosen = pickWords(levelBand(words, level), pairs, rng);
@@ -84,7 +84,7 @@ function start(level) {
     seed,
     rng,
     words: chosen,
-    board: dealBoard(chosen, spec.rows, spec.cols, rng),
+    board: dealBoard(chosen, shape.rows, shape.cols, rng),
     score: 0,
     startedAt: performance.now(),
     finishedMs: null,
