@@ -358,6 +358,8 @@ TEST_F(Site, EveryPageAnswersWithItsContentTypeAndFile)
         {"/css/site.css", "text/css; charset=utf-8", "css/site.css", "Noto Color Emoji"},
         {"/js/dictionary.js", "text/javascript; charset=utf-8", "js/dictionary.js", "export function search"},
         {"/js/search-page.js", "text/javascript; charset=utf-8", "js/search-page.js", "import"},
+        {"/js/llk/page.js", "text/javascript; charset=utf-8", "js/llk/page.js", "import"},
+        {"/css/llk.css", "text/css; charset=utf-8", "css/llk.css", ".tile"},
         {"/data/emoji.json", "application/json", "data/emoji.json", "\"entries\""},
         {"/data/words.json", "application/json", "data/words.json", "\"rows\""},
         {"/img/logo.svg", "image/svg+xml", "img/logo.svg", "<svg"},
