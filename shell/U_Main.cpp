@@ -7,6 +7,7 @@
 #include "chrome/U_Top_Frame.h"
 #include "platform/Image.h"
 #include "platform/Shell.h"
+#include "platform/SiteServer.h"
 #include "platform/WebBrowser.h"
 
 #include <QAction>
@@ -27,7 +28,7 @@ TF_Main::TF_Main()
 }
 
 TF_Main::TF_Main(const QString &siteBase, QWidget *parent)
-    : TForm(parent), m_siteBase(siteBase)
+    : TForm(parent), m_siteBase(siteBase), m_site(new TSiteServer(siteBase, this))
 {
     // The frames' handlers reach this window through F_Main, also while
     // it is being built.
@@ -152,6 +153,7 @@ void TF_Main::Img_bgClick()
 void TF_Main::openPage(const char *path)
 {
     P_Main->show();
+    m_site->ensureRunning();
     F_Main->WB_Web->navigate(pageAddress(m_siteBase, path));
 }
 
@@ -192,4 +194,20 @@ void TF_Main::Frame_M_Toplumaferncom1Click()
 void TF_Main::Frame_Menu1N_ExitClick()
 {
     F_Main->close();
+}
+
+void TF_Main::bringToFront()
+{
+    if (isHidden())
+        F_Top->PM_N_RestoryClick();
+    else if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    // An open About box keeps the main window disabled: it is what the
+    // user has to answer first.
+    if (F_AB && F_AB->isVisible()) {
+        F_AB->raise();
+        F_AB->activateWindow();
+    }
 }

@@ -2,6 +2,8 @@
 // manager and a tray host, seen and driven from outside: what the desktop
 // calls it, where it is, what the screen shows, and how it ends.
 
+#include "support/Fixture.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -168,6 +170,7 @@ void TestDesktop::windowAsTheDesktopSeesIt()
 
 void TestDesktop::trayExitEndsTheProgram()
 {
+    QVERIFY2(Fixture::waitForTrayHost(), Fixture::NoTrayHostText);
     const int before = trayChildren();
     QVERIFY2(before >= 0, "no trayer panel on this display");
     QVERIFY(startProgram());
