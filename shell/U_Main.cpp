@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QOpenGLWidget>
 
 TF_Main *F_Main = nullptr;
 
@@ -46,6 +47,7 @@ TF_Main::TF_Main(const QString &siteBase, QWidget *parent)
     bindMenus();
     connect(this, &TForm::formShow, this, &TF_Main::FormShow);
     FormCreate();
+    prepareForEngineDrawing();
 }
 
 TF_Main::~TF_Main()
@@ -91,6 +93,20 @@ void TF_Main::createComponents()
     // above it and covers it once shown.
     P_Main->raise();
     resizeEvent(nullptr);
+}
+
+void TF_Main::prepareForEngineDrawing()
+{
+    // The engine's view draws through OpenGL. A window made for plain
+    // drawing cannot show it: when the first view arrives, Qt destroys the
+    // window's native window and makes a new one, and the desktop sees the
+    // program's window close and another open. A GL widget present when the
+    // native window is made gives it the kind the engine needs from the
+    // start; it has done its work once the native window exists.
+    auto *probe = new QOpenGLWidget(this);
+    probe->hide();
+    winId();
+    delete probe;
 }
 
 void TF_Main::bindMenus()

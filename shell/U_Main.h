@@ -57,6 +57,7 @@ protected:
 
 private:
     void createComponents();
+    void prepareForEngineDrawing();
     void bindMenus();
     void openPage(const char *path);
 
