@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ make pkg-config dpkg-dev qt6-base-dev qt6-webengine-dev libgl-dev
           libxcb1-dev libcpp-httplib-dev libgtest-dev fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
 if [ "${1:-}" = "--test" ]; then
-    packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs desktop-file-utils appstream)
+    packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs desktop-file-utils appstream file)
 fi
 
 missing=()
