@@ -192,6 +192,7 @@ void TForm::setVisible(bool visible)
             move(desktop.x() + (desktop.width() - width()) / 2,
                  desktop.y() + (desktop.height() - height()) / 2);
         }
+        prepareFirstShow();
     }
     QWidget::setVisible(visible);
     if (!showing)

@@ -11,6 +11,7 @@
 #include "platform/WebBrowser.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
@@ -47,7 +48,6 @@ TF_Main::TF_Main(const QString &siteBase, QWidget *parent)
     bindMenus();
     connect(this, &TForm::formShow, this, &TF_Main::FormShow);
     FormCreate();
-    prepareForEngineDrawing();
 }
 
 TF_Main::~TF_Main()
@@ -95,14 +95,21 @@ void TF_Main::createComponents()
     resizeEvent(nullptr);
 }
 
-void TF_Main::prepareForEngineDrawing()
+void TF_Main::prepareFirstShow()
 {
+    // Only a desktop's window has a native window the desktop can see go;
+    // the offscreen platform cannot composite through OpenGL at all.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")))
+        return;
     // The engine's view draws through OpenGL. A window made for plain
     // drawing cannot show it: when the first view arrives, Qt destroys the
     // window's native window and makes a new one, and the desktop sees the
     // program's window close and another open. A GL widget present when the
     // native window is made gives it the kind the engine needs from the
-    // start; it has done its work once the native window exists.
+    // start; it has done its work once the native window exists. Made once
+    // the window has its place: a native window made earlier would not
+    // hear of the move, and popups would open where the window is not.
     auto *probe = new QOpenGLWidget(this);
     probe->hide();
     winId();

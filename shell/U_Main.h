@@ -54,10 +54,10 @@ public:
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void prepareFirstShow() override;
 
 private:
     void createComponents();
-    void prepareForEngineDrawing();
     void bindMenus();
     void openPage(const char *path);
 
