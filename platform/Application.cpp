@@ -12,6 +12,9 @@ TApplication::TApplication(int &argc, char **argv)
     : QApplication(prepare(argc), argv)
 {
     setQuitOnLastWindowClosed(false);
+    // Names the user's data folder (~/.local/share/qingchuanye), also for
+    // the tests and tools that run the program's windows.
+    setApplicationName(QStringLiteral("qingchuanye"));
 }
 
 TApplication::~TApplication() = default;

@@ -5,10 +5,65 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QThread>
+
+#include <xcb/xcb.h>
+
+namespace {
+
+// How long a window manager may take to grant a new size. A cold, busy
+// machine can take seconds; events other than the user's keep being
+// handled meanwhile, so the window still paints.
+constexpr int WindowManagerTimeoutMs = 15000;
+// An X display without a window manager never answers: waiting there only
+// delays the user.
+constexpr int NoWindowManagerTimeoutMs = 250;
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, uint16_t(qstrlen(name)), name), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return result;
+}
+
+// The window a window manager names as its own on the root window, as the
+// desktop standards have it, when one runs.
+bool x11WindowManagerRunning(xcb_connection_t *connection)
+{
+    const xcb_atom_t check = atom(connection, "_NET_SUPPORTING_WM_CHECK");
+    if (check == XCB_ATOM_NONE)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    bool running = false;
+    if (reply && xcb_get_property_value_length(reply) == sizeof(xcb_window_t)) {
+        const xcb_window_t wm = *static_cast<xcb_window_t *>(xcb_get_property_value(reply));
+        xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, wm), nullptr);
+        running = attributes != nullptr;
+        free(attributes);
+    }
+    free(reply);
+    return running;
+}
+
+int windowManagerTimeout()
+{
+    // The offscreen platform answers for X11 too, without a connection.
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->connection() && !x11WindowManagerRunning(x11->connection()))
+        return NoWindowManagerTimeoutMs;
+    return WindowManagerTimeoutMs;
+}
+
+} // namespace
 
 TForm::TForm(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -93,11 +148,14 @@ void TForm::setFormWindowState(TWindowState state)
 void TForm::waitForWindowManager(const std::function<bool()> &done)
 {
     // The window manager grants a new size a little later. Wait for it,
-    // without taking user input, for at most a second: a desktop with no
-    // window manager never answers.
+    // without taking user input: the handler that asked must not run again
+    // before the answer.
+    if (done())
+        return;
+    const int timeout = windowManagerTimeout();
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < 1000) {
+    while (!done() && timer.elapsed() < timeout) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         if (!done())
             QThread::msleep(5);
@@ -134,6 +192,7 @@ void TForm::setVisible(bool visible)
             move(desktop.x() + (desktop.width() - width()) / 2,
                  desktop.y() + (desktop.height() - height()) / 2);
         }
+        prepareFirstShow();
     }
     QWidget::setVisible(visible);
     if (!showing)

@@ -54,6 +54,10 @@ signals:
     void formClose();
 
 protected:
+    // Runs once, when the form has its place and is about to be shown for
+    // the first time: the last moment to shape its native window.
+    virtual void prepareFirstShow() {}
+
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 

@@ -5,10 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev libgl-dev
-          libmicrohttpd-dev libespeak-ng-dev nlohmann-json3-dev zlib1g-dev libgtest-dev fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
+packages=(cmake g++ make pkg-config dpkg-dev qt6-base-dev qt6-webengine-dev libgl-dev libxcb1-dev
+          libmicrohttpd-dev libespeak-ng-dev nlohmann-json3-dev zlib1g-dev libgtest-dev
+          fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
 if [ "${1:-}" = "--test" ]; then
-    packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs)
+    packages+=(xvfb xauth openbox trayer xdotool x11-utils nodejs desktop-file-utils appstream file)
 fi
 
 # DejaVu Sans draws the IPA letters the CJK font lacks.

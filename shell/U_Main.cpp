@@ -7,11 +7,14 @@
 #include "chrome/U_Top_Frame.h"
 #include "platform/Image.h"
 #include "platform/Shell.h"
+#include "platform/SiteServer.h"
 #include "platform/WebBrowser.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QOpenGLWidget>
 
 TF_Main *F_Main = nullptr;
 
@@ -27,7 +30,7 @@ TF_Main::TF_Main()
 }
 
 TF_Main::TF_Main(const QString &siteBase, QWidget *parent)
-    : TForm(parent), m_siteBase(siteBase)
+    : TForm(parent), m_siteBase(siteBase), m_site(new TSiteServer(siteBase, this))
 {
     // The frames' handlers reach this window through F_Main, also while
     // it is being built.
@@ -92,6 +95,27 @@ void TF_Main::createComponents()
     resizeEvent(nullptr);
 }
 
+void TF_Main::prepareFirstShow()
+{
+    // Only a desktop's window has a native window the desktop can see go;
+    // the offscreen platform cannot composite through OpenGL at all.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")))
+        return;
+    // The engine's view draws through OpenGL. A window made for plain
+    // drawing cannot show it: when the first view arrives, Qt destroys the
+    // window's native window and makes a new one, and the desktop sees the
+    // program's window close and another open. A GL widget present when the
+    // native window is made gives it the kind the engine needs from the
+    // start; it has done its work once the native window exists. Made once
+    // the window has its place: a native window made earlier would not
+    // hear of the move, and popups would open where the window is not.
+    auto *probe = new QOpenGLWidget(this);
+    probe->hide();
+    winId();
+    delete probe;
+}
+
 void TF_Main::bindMenus()
 {
     TFrame_Menu *menu = Frame_M_Top;
@@ -152,6 +176,7 @@ void TF_Main::Img_bgClick()
 void TF_Main::openPage(const char *path)
 {
     P_Main->show();
+    m_site->ensureRunning();
     F_Main->WB_Web->navigate(pageAddress(m_siteBase, path));
 }
 
@@ -192,4 +217,20 @@ void TF_Main::Frame_M_Toplumaferncom1Click()
 void TF_Main::Frame_Menu1N_ExitClick()
 {
     F_Main->close();
+}
+
+void TF_Main::bringToFront()
+{
+    if (isHidden())
+        F_Top->PM_N_RestoryClick();
+    else if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    // An open About box keeps the main window disabled: it is what the
+    // user has to answer first.
+    if (F_AB && F_AB->isVisible()) {
+        F_AB->raise();
+        F_AB->activateWindow();
+    }
 }

@@ -8,6 +8,7 @@ class QFrame;
 class TF_Top_Frame;
 class TFrame_Menu;
 class TImage;
+class TSiteServer;
 class TWebBrowser;
 
 class TF_Main : public TForm
@@ -22,6 +23,9 @@ public:
 
     static QString defaultSiteBase();
     QString siteBase() const { return m_siteBase; }
+    // Serves the bundled site when the address is this machine and nothing
+    // answers there yet.
+    TSiteServer *siteServer() const { return m_site; }
 
     QFrame *P_Main;
     TWebBrowser *WB_Web;
@@ -43,9 +47,14 @@ public:
     void Frame_M_Toplumaferncom1Click();
     void Frame_Menu1N_ExitClick();
 
+    // Brings the program forward from wherever it is: the notification
+    // area, minimised, behind other windows.
+    void bringToFront();
+
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void prepareFirstShow() override;
 
 private:
     void createComponents();
@@ -53,6 +62,7 @@ private:
     void openPage(const char *path);
 
     QString m_siteBase;
+    TSiteServer *m_site;
 };
 
 extern TF_Main *F_Main;

@@ -2,13 +2,19 @@
 // manager and a tray host, seen and driven from outside: what the desktop
 // calls it, where it is, what the screen shows, and how it ends.
 
+#include "support/Fixture.h"
+
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include "support/HttpRecorder.h"
 
 namespace {
 
@@ -24,8 +30,8 @@ QString xdotool(const QStringList &arguments) { return run(QStringLiteral("xdoto
 
 void click(const QPoint &at, int button = 1)
 {
-    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
-    QTest::qWait(150);
+    // --sync: returns once the pointer is there.
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()), QString::number(at.y())});
     xdotool({QStringLiteral("click"), QString::number(button)});
 }
 
@@ -81,39 +87,63 @@ private slots:
     void cleanup();
     void windowAsTheDesktopSeesIt();
     void trayExitEndsTheProgram();
+    void nativeWindowKeptWhenTheFirstPageOpens();
+    void secondCopyBringsTheFirstForward();
 
 private:
-    bool startProgram();
+    bool startProgram(QProcess *program, const QStringList &arguments = {}, const QString &dataHome = {});
+    bool startProgram() { return startProgram(m_program); }
+    QList<QProcess *> m_programs;
     QProcess *m_program = nullptr;
+    QTemporaryDir *m_data = nullptr;
     XWindow m_main;
 };
 
 void TestDesktop::init()
 {
+    // The program's data folder is the test's own, never the user's.
+    m_data = new QTemporaryDir;
+    QVERIFY(m_data->isValid());
     m_program = new QProcess;
-    m_program->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_programs = {m_program};
 }
 
 void TestDesktop::cleanup()
 {
-    if (m_program->state() != QProcess::NotRunning) {
-        m_program->kill();
-        m_program->waitForFinished(5000);
+    for (QProcess *program : std::as_const(m_programs)) {
+        if (program->state() != QProcess::NotRunning) {
+            program->kill();
+            program->waitForFinished(10000);
+        }
+        delete program;
     }
-    delete m_program;
+    m_programs.clear();
+    delete m_data;
 }
 
-bool TestDesktop::startProgram()
+// Starts program (the real one unless arguments name another) and waits
+// until its main window is mapped and the window manager has taken it.
+bool TestDesktop::startProgram(QProcess *program, const QStringList &arguments, const QString &dataHome)
 {
-    m_program->start(QStringLiteral(QCY_PROGRAM), {});
-    if (!m_program->waitForStarted())
+    program->setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.isEmpty() ? m_data->path() : dataHome);
+    program->setProcessEnvironment(env);
+    if (arguments.isEmpty())
+        program->start(QStringLiteral(QCY_PROGRAM), {});
+    else
+        program->start(arguments.first(), arguments.mid(1));
+    if (!program->waitForStarted(30000))
         return false;
-    for (int i = 0; i < 200; ++i) {
-        const QList<XWindow> windows = visibleWindows(m_program->processId());
-        for (const XWindow &w : windows) {
-            if (w.geometry.size() == QSize(671, 446)) {
+    QElapsedTimer wait;
+    wait.start();
+    while (wait.elapsed() < 30000 && program->state() == QProcess::Running) {
+        for (const XWindow &w : visibleWindows(program->processId())) {
+            const QString state = run(QStringLiteral("xprop"), {QStringLiteral("-id"), w.id, QStringLiteral("WM_STATE")});
+            // Managed, and painted: the title bar's gradient is on the screen.
+            if (w.geometry.size() == QSize(671, 446) && state.contains(QStringLiteral("Normal"))
+                && screenPixel(w.geometry.topLeft() + QPoint(336, 27)).green() > 240) {
                 m_main = w;
-                QTest::qWait(500);
                 return true;
             }
         }
@@ -148,16 +178,17 @@ void TestDesktop::windowAsTheDesktopSeesIt()
 
     // The game menu drops down below its button, on the screen.
     click(w.topLeft() + QPoint(50, 42));
+    // A popup is mapped first and placed a moment later: wait for the place.
     QRect popup;
-    QTRY_VERIFY_WITH_TIMEOUT([&] {
+    QTRY_COMPARE_WITH_TIMEOUT([&] {
+        popup = QRect();
         for (const XWindow &x : visibleWindows(m_program->processId()))
             if (x.id != m_main.id)
                 popup = x.geometry;
-        return popup.isValid();
-    }(), 5000);
-    QCOMPARE(popup.topLeft(), w.topLeft() + QPoint(8, 55));
+        return popup.topLeft();
+    }(), w.topLeft() + QPoint(8, 55), 30000);
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-    QTest::qWait(300);
+    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(m_program->processId()).size(), 1, 30000);
 
     // The title bar's close button ends the program.
     click(w.topLeft() + QPoint(656, 14));
@@ -168,6 +199,7 @@ void TestDesktop::windowAsTheDesktopSeesIt()
 
 void TestDesktop::trayExitEndsTheProgram()
 {
+    QVERIFY2(Fixture::waitForTrayHost(), Fixture::NoTrayHostText);
     const int before = trayChildren();
     QVERIFY2(before >= 0, "no trayer panel on this display");
     QVERIFY(startProgram());
@@ -200,6 +232,84 @@ void TestDesktop::trayExitEndsTheProgram()
     QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program->exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(trayChildren(), before, 5000);
+}
+
+void TestDesktop::nativeWindowKeptWhenTheFirstPageOpens()
+{
+    // The main window as the program makes it, on a site served here.
+    HttpRecorder site;
+    QVERIFY(site.start());
+    QVERIFY(startProgram(m_program, {QStringLiteral(QCY_EXIT_HELPER), site.baseUrl()}));
+    const XWindow before = m_main;
+    const QPoint inPanel = before.geometry.topLeft() + QPoint(336, 250);
+    QVERIFY(screenPixel(inPanel) != QColor(Qt::white));
+
+    m_program->write("link\n");
+    QTRY_COMPARE_WITH_TIMEOUT(site.count(QStringLiteral("GET /llk/")), 1, 30000);
+    // The page is on the screen: white where the entry picture was.
+    QTRY_COMPARE_WITH_TIMEOUT(screenPixel(inPanel), QColor(Qt::white), 30000);
+
+    // Still the same X window, the only main window the program has.
+    QList<XWindow> mains;
+    for (const XWindow &w : visibleWindows(m_program->processId()))
+        if (w.geometry.size() == QSize(671, 446))
+            mains << w;
+    QCOMPARE(mains.size(), 1);
+    QCOMPARE(mains.first().id, before.id);
+    m_program->write("exit\n");
+    QVERIFY(m_program->waitForFinished(30000));
+    QCOMPARE(m_program->exitCode(), 0);
+}
+
+void TestDesktop::secondCopyBringsTheFirstForward()
+{
+    QVERIFY2(Fixture::waitForTrayHost(), Fixture::NoTrayHostText);
+    QVERIFY(startProgram());
+    const XWindow first = m_main;
+    // Put away in the notification area.
+    click(first.geometry.topLeft() + QPoint(609, 14));
+    QTRY_VERIFY_WITH_TIMEOUT([&] {
+        for (const XWindow &w : visibleWindows(m_program->processId()))
+            if (w.id == first.id)
+                return false;
+        return true;
+    }(), 30000);
+
+    // A second start on the same data folder shows no window of its own,
+    // ends, and brings the first one back.
+    auto *second = new QProcess;
+    m_programs << second;
+    second->setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_data->path());
+    second->setProcessEnvironment(env);
+    second->start(QStringLiteral(QCY_PROGRAM), {});
+    QVERIFY(second->waitForStarted(30000));
+    const qint64 secondPid = second->processId();
+    QElapsedTimer wait;
+    wait.start();
+    while (second->state() != QProcess::NotRunning && wait.elapsed() < 30000) {
+        QVERIFY(visibleWindows(secondPid).isEmpty());
+        second->waitForFinished(50);
+    }
+    QCOMPARE(second->state(), QProcess::NotRunning);
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT([&] {
+        for (const XWindow &w : visibleWindows(m_program->processId()))
+            if (w.id == first.id)
+                return true;
+        return false;
+    }(), 30000);
+    QCOMPARE(m_program->state(), QProcess::Running);
+
+    // On another data folder, another copy is a program of its own.
+    QTemporaryDir otherData;
+    auto *other = new QProcess;
+    m_programs << other;
+    QVERIFY(startProgram(other, {}, otherData.path()));
+    QVERIFY(m_main.id != first.id);
+    QCOMPARE(m_program->state(), QProcess::Running);
 }
 
 QTEST_MAIN(TestDesktop)

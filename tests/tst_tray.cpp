@@ -92,7 +92,8 @@ void TestTray::minimiseAndRestore()
         QSKIP("needs the X11 run's notification area");
     QFETCH(bool, maximised);
     QFETCH(bool, byDoubleClick);
-    QVERIFY2(QSystemTrayIcon::isSystemTrayAvailable(), "no tray host on this display");
+    QVERIFY2(Fixture::waitForTrayHost(), Fixture::NoTrayHostText);
+    QTRY_VERIFY2_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), Fixture::NoTrayHostText, 30000);
     TF_Top_Frame *bar = F_Main->F_Top;
     if (maximised) {
         QTest::mouseClick(bar->SB_Max, Qt::LeftButton);

@@ -33,7 +33,10 @@ measure() { # label program
     local start pid ms
     start=$(date +%s%N)
     "$2" >/dev/null 2>&1 & pid=$!
-    until xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do sleep 0.005; done
+    until xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
+        kill -0 "$pid" 2>/dev/null || { echo "$1: ended before showing a window" >&2; return 0; }
+        sleep 0.005
+    done
     ms=$(( ($(date +%s%N) - start) / 1000000 ))
     sleep 1
     printf '%-28s %6d ms to mapped window %8d kB PSS\n' "$1" "$ms" "$(pss_tree "$pid")"

@@ -1,9 +1,12 @@
 #include "WebEngineModule.h"
 
+#include "SiteProfile.h"
+
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QQuickWindow>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 // QtGui keeps the context that all GL contexts of the application share.
@@ -33,6 +36,7 @@ QWidget *WebEngineModule::createView(QWidget *parent)
 {
     ensureSharedGLContext();
     auto *view = new QWebEngineView(parent);
+    view->setPage(new QWebEnginePage(SiteProfile::profile(), view));
     view->setObjectName(QStringLiteral("WebEngineView"));
     return view;
 }

@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 namespace Fixture {
 
@@ -95,6 +98,35 @@ QString makeRecordingProgram(const QString &dir, const QString &name)
 QString recordFile(const QString &dir)
 {
     return QDir(dir).filePath(QStringLiteral("recorded-arguments"));
+}
+
+bool waitForTrayHost(int timeoutMs)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const QByteArray name = "_NET_SYSTEM_TRAY_S0";
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()), nullptr);
+    if (!atom)
+        return false;
+    auto owned = [&] {
+        xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+            connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+        const bool result = owner && owner->owner != XCB_NONE;
+        free(owner);
+        return result;
+    };
+    QElapsedTimer wait;
+    wait.start();
+    bool found = owned();
+    while (!found && wait.elapsed() < timeoutMs) {
+        QTest::qWait(50);
+        found = owned();
+    }
+    free(atom);
+    return found;
 }
 
 } // namespace Fixture

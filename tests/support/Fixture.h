@@ -31,4 +31,10 @@ QString errorBoxText(const std::function<void()> &action, int timeoutMs = 5000);
 QString makeRecordingProgram(const QString &dir, const QString &name);
 QString recordFile(const QString &dir);
 
+// Waits until a notification-area host owns the display's tray selection;
+// false when none did within timeoutMs or the platform is not X11.
+bool waitForTrayHost(int timeoutMs = 30000);
+inline constexpr const char *NoTrayHostText =
+    "no notification-area host on this display: nothing owns _NET_SYSTEM_TRAY_S0";
+
 } // namespace Fixture

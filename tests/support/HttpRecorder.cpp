@@ -48,8 +48,9 @@ void HttpRecorder::onReadyRead(QTcpSocket *socket)
         emit requested(line);
         if (m_held.contains(path))
             continue;
-        const QByteArray body = "<!doctype html><meta charset=utf-8><title>" + words[1]
-            + "</title><body>" + words[1] + "</body>";
+        const QByteArray body = m_pages.contains(path)
+            ? m_pages.value(path)
+            : "<!doctype html><meta charset=utf-8><title>" + words[1] + "</title><body>" + words[1] + "</body>";
         const int status = path == QLatin1String("/favicon.ico") ? 404 : 200;
         socket->write("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found")
                       + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "

@@ -27,6 +27,8 @@ public:
 
     // Requests for these paths are read and recorded but never answered.
     void hold(const QString &path) { m_held.insert(path); }
+    // Requests for path are answered with this page instead of the tiny one.
+    void serve(const QString &path, const QByteArray &html) { m_pages.insert(path, html); }
 
 signals:
     void requested(const QString &requestLine);
@@ -37,5 +39,6 @@ private:
 
     QStringList m_requests;
     QSet<QString> m_held;
+    QHash<QString, QByteArray> m_pages;
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
