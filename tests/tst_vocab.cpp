@@ -153,7 +153,10 @@ void TestVocab::testAdvances()
         seen << word;
     }
 
-    // One by keyboard, as a learner would: the page has the focus.
+    // One by keyboard, as a learner would: the page has the focus, which a
+    // widget only gets once its window is the active one.
+    F_Main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(F_Main, 15000));
     view->setFocus();
     QTRY_VERIFY_WITH_TIMEOUT(view->focusProxy() && view->focusProxy()->hasFocus(), 10000);
     QTest::keyClick(view->focusProxy(), Qt::Key(key));
