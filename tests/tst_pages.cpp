@@ -79,7 +79,7 @@ void TestPages::pageCommands()
     QTRY_COMPARE_WITH_TIMEOUT(m_server->count(request), 1, 30000);
     auto *view = qobject_cast<QWebEngineView *>(F_Main->WB_Web->view());
     QVERIFY(view);
-    QCOMPARE(view->url().toString(), m_server->baseUrl() + request.mid(5));
+    QTRY_COMPARE_WITH_TIMEOUT(view->url().toString(), m_server->baseUrl() + request.mid(5), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(view->title(), request.mid(4), 30000);
 
     // The same command again loads the page again; the panel stays.

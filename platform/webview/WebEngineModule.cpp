@@ -1,9 +1,13 @@
 #include "WebEngineModule.h"
 
+#include "SitePage.h"
+#include "SiteSettings.h"
+
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QQuickWindow>
 #include <QUrl>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 // QtGui keeps the context that all GL contexts of the application share.
@@ -29,16 +33,26 @@ void ensureSharedGLContext()
 
 } // namespace
 
-QWidget *WebEngineModule::createView(QWidget *parent)
+QWidget *WebEngineModule::createView(QWidget *parent, const TWebViewSite &site)
 {
     ensureSharedGLContext();
+    prepareSiteEngine();
+    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    applySiteProfile(profile);
     auto *view = new QWebEngineView(parent);
     view->setObjectName(QStringLiteral("WebEngineView"));
+    view->setPage(new SitePage(profile, site, view));
+    installSiteContextMenu(view);
     return view;
 }
 
 void WebEngineModule::navigate(QWidget *view, const QUrl &url)
 {
-    if (auto *engineView = qobject_cast<QWebEngineView *>(view))
+    auto *engineView = qobject_cast<QWebEngineView *>(view);
+    if (!engineView)
+        return;
+    if (auto *page = qobject_cast<SitePage *>(engineView->page()))
+        page->open(url);
+    else
         engineView->load(url);
 }
