@@ -17,6 +17,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolButton>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -103,6 +107,8 @@ private slots:
     void downloadsAreRefused();
     void chineseForPagesAndEnginePages();
     void contextMenuKeepsToTheView();
+    void pageDialogs_data();
+    void pageDialogs();
     void serverFailures_data();
     void serverFailures();
     void renderProcessKilled_data();
@@ -414,6 +420,95 @@ void TestEngine::contextMenuKeepsToTheView()
     QCOMPARE(view()->history()->count(), 2);
     QCOMPARE(engineViews(), 1);
     QVERIFY(recorded().isEmpty());
+}
+
+void TestEngine::pageDialogs_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("answer");   // "accept", "reject" or text to type
+    QTest::addColumn<QString>("result");
+    QTest::newRow("alert") << "alert('注意！'); done('after')" << "注意！" << "accept" << "answer: after";
+    QTest::newRow("confirm, yes") << "done(confirm('继续吗？'))" << "继续吗？" << "accept" << "answer: true";
+    QTest::newRow("confirm, no") << "done(confirm('继续吗？'))" << "继续吗？" << "reject" << "answer: false";
+    QTest::newRow("prompt") << "done(prompt('名字？', 'a'))" << "名字？" << "Tom" << "answer: Tom";
+    QTest::newRow("prompt, cancelled") << "done(prompt('名字？', 'a'))" << "名字？" << "reject" << "answer: null";
+    QTest::newRow("markup stays text") << "alert('<a href=\\'http://example.org/\\'>x</a>'); done('after')"
+                                       << "<a href='http://example.org/'>x</a>" << "accept" << "answer: after";
+    // The page asks to be kept; the question is Chinese, and leaving loads
+    // the page the command asked for.
+    QTest::newRow("beforeunload, leave") << "" << "要离开此网页吗？您所做的更改可能不会保存。" << "accept"
+                                         << "/site/llk/";
+    QTest::newRow("beforeunload, stay") << "" << "要离开此网页吗？您所做的更改可能不会保存。" << "reject"
+                                        << "start";
+}
+
+void TestEngine::pageDialogs()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, text);
+    QFETCH(QString, answer);
+    QFETCH(QString, result);
+    const bool leaving = script.isEmpty();
+    QVERIFY(openStartPage(page("start", control("button", "go", "onclick='ask()'")
+                                            + "<script>function done(a) { document.title = 'answer: ' + a; }"
+                                              "function ask() { " + script.toUtf8() + " }"
+                                              "addEventListener('beforeunload', e => { if (hold) {"
+                                              " e.preventDefault(); e.returnValue = 'stay'; } });"
+                                              "var hold = " + QByteArray(leaving ? "true" : "false")
+                                            + ";</script>")));
+
+    // The engine asks from inside its own wait for the answer: look from a
+    // timer, as the user would look at the screen.
+    QString shown;
+    bool modal = true;
+    bool windowEnabled = false;
+    QTimer look;
+    look.setInterval(20);
+    connect(&look, &QTimer::timeout, this, [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() != QLatin1String("PageDialog") || !widget->isVisible())
+                continue;
+            look.stop();
+            modal = QApplication::activeModalWidget() != nullptr || widget->isModal();
+            windowEnabled = F_Main->isEnabled() && F_Main->Frame_M_Top->TB_Help->isEnabled();
+            if (auto *box = qobject_cast<QMessageBox *>(widget)) {
+                shown = box->text();
+                for (QAbstractButton *button : box->buttons()) {
+                    const QMessageBox::ButtonRole role = box->buttonRole(button);
+                    if ((answer == QLatin1String("reject")) == (role == QMessageBox::RejectRole))
+                        QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+                }
+            } else if (auto *input = qobject_cast<QInputDialog *>(widget)) {
+                shown = input->labelText();
+                if (answer == QLatin1String("reject")) {
+                    QMetaObject::invokeMethod(input, &QDialog::reject, Qt::QueuedConnection);
+                } else {
+                    input->setTextValue(answer);
+                    QMetaObject::invokeMethod(input, &QDialog::accept, Qt::QueuedConnection);
+                }
+            }
+        }
+    });
+    look.start();
+    click(QStringLiteral("go"));
+    if (leaving) {
+        TFrame_Menu *menu = F_Main->Frame_M_Top;
+        QTRY_VERIFY_WITH_TIMEOUT(runJavaScript(view()->page(), QStringLiteral("navigator.userActivation.hasBeenActive")).toBool(), 30000);
+        QVERIFY(Fixture::chooseFromMenu(menu->TB_Game, {menu->N_Link}));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(shown, text, 30000);
+    QVERIFY2(!modal, "the page's dialog blocks the window");
+    QVERIFY(windowEnabled);
+    if (result == QLatin1String("start")) {
+        // Stayed: the page is still there and still answers.
+        QTRY_COMPARE_WITH_TIMEOUT(runJavaScript(view()->page(), QStringLiteral("document.title")).toString(),
+                                  QStringLiteral("start"), 30000);
+        QCOMPARE(view()->url().toString(), siteBase() + QStringLiteral("start.html"));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(view()->title(), result, 30000);
+    }
+    QVERIFY(menusStillWork());
 }
 
 void TestEngine::serverFailures_data()
