@@ -9,6 +9,7 @@
 
 #include "about/U_AB.h"
 #include "platform/WebBrowser.h"
+#include "platform/webview/SiteAddress.h"
 #include "shell/U_Main.h"
 #include "shell/U_Menu.h"
 
@@ -100,6 +101,8 @@ private slots:
     void init();
     void cleanup();
 
+    void siteAddresses_data();
+    void siteAddresses();
     void navigationPolicy_data();
     void navigationPolicy();
     void pageRequestsAreRefused_data();
@@ -206,6 +209,45 @@ bool TestEngine::menusStillWork()
         return false;
     QTest::mouseClick(F_AB->OKButton, Qt::LeftButton);
     return QTest::qWaitFor([] { return !F_AB->isVisible() && F_Main->isEnabled(); }, 10000);
+}
+
+void TestEngine::siteAddresses_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<int>("verdict");
+    const int show = int(SiteVerdict::Show);
+    const int outside = int(SiteVerdict::OpenOutside);
+    const int refuse = int(SiteVerdict::Refuse);
+    const QString site = QStringLiteral("http://learn.example.org/site/");
+    QTest::newRow("a page") << site << "http://learn.example.org/site/llk/" << show;
+    QTest::newRow("the base itself") << site << "http://learn.example.org/site/" << show;
+    QTest::newRow("the folder without its slash") << site << "http://learn.example.org/site" << show;
+    QTest::newRow("host in capitals") << site << "HTTP://LEARN.example.org/site/a" << show;
+    QTest::newRow("default port written out") << site << "http://learn.example.org:80/site/a" << show;
+    QTest::newRow("another port") << site << "http://learn.example.org:8080/site/a" << outside;
+    QTest::newRow("https") << site << "https://learn.example.org/site/a" << outside;
+    QTest::newRow("a folder that starts alike") << site << "http://learn.example.org/sitemap/" << outside;
+    QTest::newRow("out by ..") << site << "http://learn.example.org/site/../admin/" << outside;
+    QTest::newRow("a user name") << site << "http://learn.example.org@evil.example/site/" << outside;
+    QTest::newRow("user name on the host") << site << "http://someone@learn.example.org/site/" << outside;
+    QTest::newRow("a host that ends alike") << site << "http://evil-learn.example.org/site/" << outside;
+    QTest::newRow("file") << site << "file:///site/a" << refuse;
+    QTest::newRow("data") << site << "data:text/html,x" << refuse;
+    QTest::newRow("javascript") << site << "javascript:alert(1)" << refuse;
+    QTest::newRow("about:blank") << site << "about:blank" << refuse;
+    QTest::newRow("http without a host") << site << "http:///site/" << refuse;
+    QTest::newRow("root site, any path") << "http://127.0.0.1:8470/" << "http://127.0.0.1:8470/x/y" << show;
+    QTest::newRow("root site, other port") << "http://127.0.0.1:8470/" << "http://127.0.0.1:8471/" << outside;
+    QTest::newRow("root site, localhost by name") << "http://127.0.0.1:8470/" << "http://localhost:8470/" << outside;
+}
+
+void TestEngine::siteAddresses()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, url);
+    QFETCH(int, verdict);
+    QCOMPARE(int(classifyAddress(QUrl(url), QUrl(base))), verdict);
 }
 
 void TestEngine::navigationPolicy_data()
