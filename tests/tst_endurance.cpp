@@ -42,8 +42,9 @@ constexpr qint64 PageBound = 32 * MiB;
 
 #if defined(__SANITIZE_ADDRESS__)
 // AddressSanitizer keeps freed memory aside (256 MiB by default) to catch
-// late uses, so resident memory grows by up to that much in any run.
-constexpr qint64 SanitizerAllowance = 320 * MiB;
+// late uses, and its shadow memory grows with it: resident memory grows
+// by up to about twice that in any long run.
+constexpr qint64 SanitizerAllowance = 512 * MiB;
 #else
 constexpr qint64 SanitizerAllowance = 0;
 #endif

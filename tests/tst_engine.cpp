@@ -579,8 +579,8 @@ void TestEngine::serverFailures()
     m_server->setResponse(QStringLiteral("/site/llk/"), response);
 
     TFrame_Menu *menu = F_Main->Frame_M_Top;
-    QVERIFY(Fixture::chooseFromMenu(menu->TB_Game, {menu->N_Link}));
-    QTRY_COMPARE_WITH_TIMEOUT(m_server->count(QStringLiteral("GET /site/llk/")), 1, 30000);
+    // A page first, so the engine is there to watch before the command.
+    QVERIFY(openStartPage(page("start", "")));
     QWebEnginePage *p = view()->page();
     bool loadDone = false;
     bool loadOk = true;
@@ -588,6 +588,8 @@ void TestEngine::serverFailures()
         loadDone = true;
         loadOk = ok;
     });
+    QVERIFY(Fixture::chooseFromMenu(menu->TB_Game, {menu->N_Link}));
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->count(QStringLiteral("GET /site/llk/")), 1, 30000);
     // While the page is loading or failing, the window around it works.
     QVERIFY(menusStillWork());
     QTRY_VERIFY_WITH_TIMEOUT(loadDone, 30000);
