@@ -5,6 +5,17 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+namespace {
+
+bool startFreedesktopOpener(const QUrl &url)
+{
+    // Platforms without desktop services (no desktop session) still have
+    // the freedesktop opener.
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+}
+
+} // namespace
+
 bool ShellExecute(QWidget *owner, const QString &verb, const QString &file,
                   const QString &params, const QString &directory, int showCommand)
 {
@@ -22,7 +33,18 @@ bool ShellExecute(QWidget *owner, const QString &verb, const QString &file,
         return false;
     if (QDesktopServices::openUrl(url))
         return true;
-    // Platforms without desktop services (no desktop session) still have
-    // the freedesktop opener.
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()});
+    return startFreedesktopOpener(url);
+}
+
+bool OpenInDesktopBrowser(const QUrl &url)
+{
+    // The desktop opener would hand a file: address to a file manager and
+    // a custom scheme to whatever claims it: only web addresses leave.
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return false;
+    if (QDesktopServices::openUrl(url))
+        return true;
+    return startFreedesktopOpener(url);
 }

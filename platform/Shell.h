@@ -3,6 +3,7 @@
 
 #include <QString>
 
+class QUrl;
 class QWidget;
 
 constexpr int SW_SHOWNORMAL = 1;
@@ -14,3 +15,7 @@ constexpr int SW_SHOWNORMAL = 1;
 // Like the shell, reports nothing; the result says whether anything started.
 bool ShellExecute(QWidget *owner, const QString &verb, const QString &file,
                   const QString &params, const QString &directory, int showCommand);
+
+// Opens an http or https address in the desktop's default browser. Any
+// other address is refused; the result says whether a browser started.
+bool OpenInDesktopBrowser(const QUrl &url);

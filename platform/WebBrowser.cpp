@@ -1,6 +1,7 @@
 #include "WebBrowser.h"
 
 #include "Exception.h"
+#include "Shell.h"
 #include "WebViewFactory.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,10 @@ void TWebBrowser::createView()
     }
     if (!m_factory)
         throw Exception(tr("无法启动网页浏览组件：%1").arg(errors.join(QStringLiteral("；"))));
-    m_view = m_factory->createView(this);
+    TWebViewSite site;
+    site.base = QUrl(m_siteBase, QUrl::StrictMode);
+    site.openOutside = [](const QUrl &url) { OpenInDesktopBrowser(url); };
+    m_view = m_factory->createView(this, site);
     layout()->addWidget(m_view);
     m_view->show();
 }

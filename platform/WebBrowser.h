@@ -14,6 +14,12 @@ class TWebBrowser : public QWidget
 public:
     explicit TWebBrowser(QWidget *parent = nullptr);
 
+    // The site the browser shows: only addresses under base (an absolute
+    // address ending in "/") load in it; other web addresses open in the
+    // desktop's browser. Set before the first navigation.
+    void setSiteBase(const QString &base) { m_siteBase = base; }
+    QString siteBase() const { return m_siteBase; }
+
     // Starts loading url and returns at once. Raises Exception when the
     // address is not a valid absolute address or the browser cannot start.
     void navigate(const QString &url);
@@ -31,6 +37,7 @@ signals:
 private:
     void createView();
 
+    QString m_siteBase;
     TWebViewFactory *m_factory = nullptr;
     QWidget *m_view = nullptr;
 };

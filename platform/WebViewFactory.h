@@ -3,18 +3,29 @@
 // the module that implements this the first time a page is opened.
 #pragma once
 
+#include <QUrl>
 #include <QtPlugin>
 
-class QUrl;
+#include <functional>
+
 class QWidget;
+
+// The one site a view shows. Addresses under base load in the view; other
+// http(s) addresses go to openOutside (the desktop's browser); anything
+// else is refused.
+struct TWebViewSite
+{
+    QUrl base;
+    std::function<void(const QUrl &)> openOutside;
+};
 
 class TWebViewFactory
 {
 public:
     virtual ~TWebViewFactory() = default;
-    virtual QWidget *createView(QWidget *parent) = 0;
+    virtual QWidget *createView(QWidget *parent, const TWebViewSite &site) = 0;
     virtual void navigate(QWidget *view, const QUrl &url) = 0;
 };
 
-#define TWebViewFactory_iid "org.qingchuanye.WebViewFactory/1.0"
+#define TWebViewFactory_iid "org.qingchuanye.WebViewFactory/2.0"
 Q_DECLARE_INTERFACE(TWebViewFactory, TWebViewFactory_iid)

@@ -75,6 +75,7 @@ void TF_Main::createComponents()
 
     WB_Web = new TWebBrowser(P_Main);
     WB_Web->setObjectName(QStringLiteral("WB_Web"));
+    WB_Web->setSiteBase(m_siteBase);
 
     F_Top = new TF_Top_Frame(this);
     F_Top->setCursor(Qt::ArrowCursor);

@@ -1,12 +1,14 @@
 #include "WebEngineModule.h"
 
+#include "SitePage.h"
 #include "SiteProfile.h"
+#include "SiteSettings.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QQuickWindow>
 #include <QUrl>
-#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 // QtGui keeps the context that all GL contexts of the application share.
@@ -32,17 +34,27 @@ void ensureSharedGLContext()
 
 } // namespace
 
-QWidget *WebEngineModule::createView(QWidget *parent)
+QWidget *WebEngineModule::createView(QWidget *parent, const TWebViewSite &site)
 {
     ensureSharedGLContext();
+    // The language is the engine's own start-up setting, so it goes first.
+    prepareSiteEngine();
+    QWebEngineProfile *profile = SiteProfile::profile();
+    applySiteProfile(profile);
     auto *view = new QWebEngineView(parent);
-    view->setPage(new QWebEnginePage(SiteProfile::profile(), view));
     view->setObjectName(QStringLiteral("WebEngineView"));
+    view->setPage(new SitePage(profile, site, view));
+    installSiteContextMenu(view);
     return view;
 }
 
 void WebEngineModule::navigate(QWidget *view, const QUrl &url)
 {
-    if (auto *engineView = qobject_cast<QWebEngineView *>(view))
+    auto *engineView = qobject_cast<QWebEngineView *>(view);
+    if (!engineView)
+        return;
+    if (auto *page = qobject_cast<SitePage *>(engineView->page()))
+        page->open(url);
+    else
         engineView->load(url);
 }

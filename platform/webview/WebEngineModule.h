@@ -11,6 +11,6 @@ class WebEngineModule : public QObject, public TWebViewFactory
     Q_INTERFACES(TWebViewFactory)
 
 public:
-    QWidget *createView(QWidget *parent) override;
+    QWidget *createView(QWidget *parent, const TWebViewSite &site) override;
     void navigate(QWidget *view, const QUrl &url) override;
 };
