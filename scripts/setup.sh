@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config dpkg-dev qt6-base-dev qt6-webengine-dev libgl-dev libxcb1-dev
+packages=(cmake g++ make pkg-config dpkg-dev qt6-base-dev qt6-base-private-dev qt6-webengine-dev libgl-dev libxcb1-dev
           libmicrohttpd-dev libespeak-ng-dev nlohmann-json3-dev zlib1g-dev libgtest-dev
           fonts-noto-cjk fonts-noto-color-emoji xdg-utils)
 if [ "${1:-}" = "--test" ]; then

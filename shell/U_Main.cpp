@@ -98,19 +98,19 @@ void TF_Main::createComponents()
 
 void TF_Main::prepareFirstShow()
 {
-    // Only a desktop's window has a native window the desktop can see go;
-    // the offscreen platform cannot composite through OpenGL at all.
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")))
-        return;
-    // The engine's view draws through OpenGL. A window made for plain
-    // drawing cannot show it: when the first view arrives, Qt destroys the
-    // window's native window and makes a new one, and the desktop sees the
-    // program's window close and another open. A GL widget present when the
-    // native window is made gives it the kind the engine needs from the
-    // start; it has done its work once the native window exists. Made once
-    // the window has its place: a native window made earlier would not
+    // The engine's view draws through OpenGL. On X11 the engine's module
+    // readies this window for it when the first page opens, keeping its
+    // native window; start-up does not pay for OpenGL. Wayland's OpenGL
+    // windows are another kind of surface, so there the window is made fit
+    // for the view before it is first shown: a GL widget present when the
+    // native window is made gives it the kind the engine needs, and has
+    // done its work once the native window exists. Otherwise the first view
+    // would make Qt destroy the native window and make another, and the
+    // desktop would see the program's window close and another open. Made
+    // once the window has its place: a native window made earlier would not
     // hear of the move, and popups would open where the window is not.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
     auto *probe = new QOpenGLWidget(this);
     probe->hide();
     winId();
@@ -203,8 +203,10 @@ void TF_Main::Frame_Menu1N1Click()
 
 void TF_Main::Frame_Menu1N_ABClick()
 {
+    // Made when first asked for: its pictures and labels are nothing the
+    // first frame needs. It then lives until the program ends.
     if (!F_AB)
-        return;
+        new TF_AB;
     F_Main->setEnabled(false);
     F_AB->show();
 }

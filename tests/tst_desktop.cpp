@@ -243,11 +243,19 @@ void TestDesktop::nativeWindowKeptWhenTheFirstPageOpens()
     const XWindow before = m_main;
     const QPoint inPanel = before.geometry.topLeft() + QPoint(336, 250);
     QVERIFY(screenPixel(inPanel) != QColor(Qt::white));
+    // The window's own parts, drawn again once the page is composited in.
+    const QList<QPoint> chrome = {before.geometry.topLeft() + QPoint(450, 4),
+                                  before.geometry.topLeft() + QPoint(660, 40)};
+    QList<QColor> chromeBefore;
+    for (const QPoint &at : chrome)
+        chromeBefore << screenPixel(at);
 
     m_program->write("link\n");
     QTRY_COMPARE_WITH_TIMEOUT(site.count(QStringLiteral("GET /llk/")), 1, 30000);
     // The page is on the screen: white where the entry picture was.
     QTRY_COMPARE_WITH_TIMEOUT(screenPixel(inPanel), QColor(Qt::white), 30000);
+    for (int i = 0; i < chrome.size(); ++i)
+        QCOMPARE(screenPixel(chrome.at(i)), chromeBefore.at(i));
 
     // Still the same X window, the only main window the program has.
     QList<XWindow> mains;

@@ -3,6 +3,7 @@
 #include "SitePage.h"
 #include "SiteProfile.h"
 #include "SiteSettings.h"
+#include "WindowComposition.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
@@ -41,6 +42,10 @@ QWidget *WebEngineModule::createView(QWidget *parent, const TWebViewSite &site)
     prepareSiteEngine();
     QWebEngineProfile *profile = SiteProfile::profile();
     applySiteProfile(profile);
+    // Before the view joins: it would otherwise make Qt replace the
+    // window's native window.
+    if (parent)
+        prepareWindowForOpenGLViews(parent->window());
     auto *view = new QWebEngineView(parent);
     view->setObjectName(QStringLiteral("WebEngineView"));
     view->setPage(new SitePage(profile, site, view));

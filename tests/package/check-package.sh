@@ -25,7 +25,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # Computed from what the binaries link, plus what they use without linking.
 depends=$(field Depends)
 for need in libqt6webenginewidgets6 libqt6webenginecore6 libqt6widgets6 libqt6network6 \
-            libqt6openglwidgets6 libmicrohttpd12 libespeak-ng1 libc6 fonts-noto-cjk fonts-noto-color-emoji xdg-utils; do
+            libqt6openglwidgets6 libmicrohttpd12 libespeak-ng1 libc6 fonts-noto-cjk fonts-noto-color-emoji xdg-utils \
+            qt6-base-abi; do
     grep -Eq "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 
