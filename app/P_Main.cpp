@@ -28,10 +28,9 @@ int main(int argc, char *argv[])
 
     application.setWindowIcon(QIcon(QStringLiteral(":/assets/qingchuanye.png")));
     F_Main = new TF_Main;
-    F_AB = new TF_AB;
     QObject::connect(&instance, &TSingleInstance::activationRequested, F_Main, &TF_Main::bringToFront);
     const int result = application.run();
-    delete F_AB;
+    delete F_AB; // made by the first 关于
     delete F_Main;
     return result;
 }

@@ -219,7 +219,7 @@ void TestEndurance::aboutBox()
     TFrame_Menu *menu = F_Main->Frame_M_Top;
     const qint64 growth = rounds(100, [&](int) {
         menu->N_AB->trigger();
-        if (!waitFor([] { return F_AB->isVisible() && !F_Main->isEnabled(); }, 10000))
+        if (!waitFor([] { return F_AB && F_AB->isVisible() && !F_Main->isEnabled(); }, 10000))
             return false;
         QTest::mouseClick(F_AB->OKButton, Qt::LeftButton);
         return waitFor([] { return !F_AB->isVisible() && F_Main->isEnabled(); }, 10000);

@@ -205,7 +205,7 @@ bool TestEngine::menusStillWork()
     TFrame_Menu *menu = F_Main->Frame_M_Top;
     if (!F_Main->isEnabled() || !Fixture::chooseFromMenu(menu->TB_Help, {menu->N_AB}))
         return false;
-    if (!QTest::qWaitFor([] { return F_AB->isVisible(); }, 10000))
+    if (!QTest::qWaitFor([] { return F_AB && F_AB->isVisible(); }, 10000))
         return false;
     QTest::mouseClick(F_AB->OKButton, Qt::LeftButton);
     return QTest::qWaitFor([] { return !F_AB->isVisible() && F_Main->isEnabled(); }, 10000);

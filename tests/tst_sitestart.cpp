@@ -236,7 +236,7 @@ void TestSiteStart::cannotStart()
     QVERIFY2(again.contains(expected), qPrintable(again));
     QVERIFY(F_Main->isVisible());
     QVERIFY(Fixture::chooseFromMenu(menu->TB_Help, {menu->N_AB}));
-    QTRY_VERIFY(F_AB->isVisible());
+    QTRY_VERIFY(F_AB && F_AB->isVisible());
     F_AB->close();
     QTRY_VERIFY(F_Main->isEnabled());
 }

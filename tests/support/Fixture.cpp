@@ -20,7 +20,6 @@ namespace Fixture {
 bool createWindows(const QString &siteBase)
 {
     new TF_Main(siteBase);
-    new TF_AB;
     F_Main->show();
     return QTest::qWaitForWindowExposed(F_Main);
 }

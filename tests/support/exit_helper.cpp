@@ -20,7 +20,6 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     new TF_Main(QString::fromLocal8Bit(argv[1]));
-    new TF_AB;
 
     QObject::connect(&application, &TApplication::exceptionRaised, [](const QString &message) {
         std::fprintf(stderr, "error: %s\n", qPrintable(message));
