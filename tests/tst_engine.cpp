@@ -4,6 +4,7 @@
 // opener is a recording stand-in first on PATH.
 
 #include "support/Fixture.h"
+#include "support/PageScript.h"
 #include "support/HttpRecorder.h"
 #include "support/TestMain.h"
 
@@ -38,21 +39,6 @@
 #include <sys/types.h>
 
 namespace {
-
-QVariant runJavaScript(QWebEnginePage *page, const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(code, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000)
-        QTest::qWait(20);
-    return result;
-}
 
 QString pageText(QWebEnginePage *page)
 {
@@ -171,7 +157,7 @@ bool TestEngine::openStartPage(const QByteArray &html)
     timer.start();
     while (timer.elapsed() < 30000) {
         if (v->url() == QUrl(siteBase() + QStringLiteral("start.html"))
-            && runJavaScript(v->page(), QStringLiteral("document.readyState")).toString() == QLatin1String("complete"))
+            && PageScript::run(v->page(), QStringLiteral("document.readyState")).toString() == QLatin1String("complete"))
             return true;
         QTest::qWait(50);
     }
@@ -181,7 +167,7 @@ bool TestEngine::openStartPage(const QByteArray &html)
 void TestEngine::click(const QString &id, Qt::MouseButton button)
 {
     QWebEngineView *v = view();
-    const QVariantList rect = runJavaScript(v->page(), QStringLiteral(
+    const QVariantList rect = PageScript::run(v->page(), QStringLiteral(
         "(() => { const r = document.getElementById('%1').getBoundingClientRect();"
         " return [r.left + r.width / 2, r.top + r.height / 2]; })()").arg(id)).toList();
     QVERIFY2(rect.size() == 2, qPrintable(id));
@@ -331,7 +317,7 @@ void TestEngine::navigationPolicy()
         QVERIFY2(line.startsWith(QLatin1String("GET /site/")) || line == QLatin1String("GET /favicon.ico"),
                  qPrintable(line));
     QCOMPARE(engineViews(), 1);
-    QCOMPARE(runJavaScript(view()->page(), QStringLiteral("document.title")).toString() == QLatin1String("ran"), false);
+    QCOMPARE(PageScript::run(view()->page(), QStringLiteral("document.title")).toString() == QLatin1String("ran"), false);
 }
 
 void TestEngine::pageRequestsAreRefused_data()
@@ -414,7 +400,7 @@ void TestEngine::downloadsAreRefused()
 void TestEngine::chineseForPagesAndEnginePages()
 {
     QVERIFY(openStartPage(page("start", "")));
-    QCOMPARE(runJavaScript(view()->page(), QStringLiteral("navigator.language")).toString(), QStringLiteral("zh-CN"));
+    QCOMPARE(PageScript::run(view()->page(), QStringLiteral("navigator.language")).toString(), QStringLiteral("zh-CN"));
     const QByteArray accept = m_server->headersOf(QStringLiteral("/site/start.html")).value("accept-language");
     QVERIFY2(accept.startsWith("zh-CN"), accept.constData());
 
@@ -537,7 +523,7 @@ void TestEngine::pageDialogs()
     click(QStringLiteral("go"));
     if (leaving) {
         TFrame_Menu *menu = F_Main->Frame_M_Top;
-        QTRY_VERIFY_WITH_TIMEOUT(runJavaScript(view()->page(), QStringLiteral("navigator.userActivation.hasBeenActive")).toBool(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(PageScript::run(view()->page(), QStringLiteral("navigator.userActivation.hasBeenActive")).toBool(), 30000);
         QVERIFY(Fixture::chooseFromMenu(menu->TB_Game, {menu->N_Link}));
     }
     QTRY_COMPARE_WITH_TIMEOUT(shown, text, 30000);
@@ -545,7 +531,7 @@ void TestEngine::pageDialogs()
     QVERIFY(windowEnabled);
     if (result == QLatin1String("start")) {
         // Stayed: the page is still there and still answers.
-        QTRY_COMPARE_WITH_TIMEOUT(runJavaScript(view()->page(), QStringLiteral("document.title")).toString(),
+        QTRY_COMPARE_WITH_TIMEOUT(PageScript::run(view()->page(), QStringLiteral("document.title")).toString(),
                                   QStringLiteral("start"), 30000);
         QCOMPARE(view()->url().toString(), siteBase() + QStringLiteral("start.html"));
     } else {

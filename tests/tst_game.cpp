@@ -4,13 +4,13 @@
 // read-only state (window.llk.snapshot()).
 
 #include "support/Fixture.h"
+#include "support/PageScript.h"
 #include "support/TestMain.h"
 
 #include "platform/WebBrowser.h"
 #include "shell/U_Main.h"
 #include "shell/U_Menu.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,17 +83,7 @@ QWebEngineView *TestGame::view() const
 
 QVariant TestGame::run(const QString &code)
 {
-    QVariant result;
-    bool done = false;
-    view()->page()->runJavaScript(code, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 15000)
-        QTest::qWait(20);
-    return result;
+    return PageScript::run(view()->page(), code, 15000);
 }
 
 QJsonObject TestGame::snapshot()

@@ -2,6 +2,7 @@
 // server on 127.0.0.1.
 
 #include "support/Fixture.h"
+#include "support/PageScript.h"
 #include "support/HttpRecorder.h"
 #include "support/TestMain.h"
 
@@ -148,25 +149,6 @@ void TestPages::exitWhileAPageIsLoading()
     QVERIFY2(timer.elapsed() < 10000, "exit waited for the page");
 }
 
-namespace {
-
-QVariant runJavaScript(QWebEnginePage *page, const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(code, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000)
-        QTest::qWait(20);
-    return result;
-}
-
-} // namespace
-
 void TestPages::dictionaryAnswersQueries()
 {
     // The program on the bundled site, served by the real site server.
@@ -186,11 +168,11 @@ void TestPages::dictionaryAnswersQueries()
     QVERIFY(Fixture::chooseFromMenu(menu->ToolButton2, {menu->N_ZD}));
     auto *view = qobject_cast<QWebEngineView *>(F_Main->WB_Web->view());
     QVERIFY(view);
-    QTRY_COMPARE_WITH_TIMEOUT(runJavaScript(view->page(), QStringLiteral("document.documentElement.dataset.state")).toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(PageScript::run(view->page(), QStringLiteral("document.documentElement.dataset.state")).toString(),
                               QStringLiteral("ready"), 30000);
 
     auto search = [&](const QString &query, const QString &field) {
-        return runJavaScript(view->page(), QStringLiteral(
+        return PageScript::run(view->page(), QStringLiteral(
             "(() => { const q = document.getElementById('q'); q.value = %1;"
             " q.dispatchEvent(new Event('input', {bubbles: true}));"
             " return Array.from(document.querySelectorAll('#results .entry %2')).map(e => e.textContent.trim()); })()")
@@ -203,7 +185,7 @@ void TestPages::dictionaryAnswersQueries()
     QVERIFY2(!chinese.isEmpty() && chinese.first().contains(QStringLiteral("苹果")),
              qPrintable(chinese.join(QLatin1Char('|'))));
     QVERIFY(search(QStringLiteral("zzqqxx"), QStringLiteral(".en")).isEmpty());
-    QVERIFY(runJavaScript(view->page(), QStringLiteral("!document.getElementById('empty').hidden"
+    QVERIFY(PageScript::run(view->page(), QStringLiteral("!document.getElementById('empty').hidden"
                                                        " && document.getElementById('empty').textContent.length > 0"))
                 .toBool());
     server.terminate();

@@ -4,6 +4,7 @@
 // run of the program to the next.
 
 #include "support/Fixture.h"
+#include "support/PageScript.h"
 #include "support/HttpRecorder.h"
 #include "support/TestMain.h"
 
@@ -63,21 +64,6 @@ QString commandLine(qint64 pid)
 {
     QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll().replace('\0', ' ')) : QString();
-}
-
-QVariant runJavaScript(QWebEnginePage *page, const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(code, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000)
-        QTest::qWait(20);
-    return result;
 }
 
 // The program's main window in a process of its own, on a site address
@@ -152,7 +138,7 @@ void TestSiteStart::startsTheBundledSiteWhenNothingAnswers()
     // The real dictionary page, from the bundled site, with its data.
     auto *view = qobject_cast<QWebEngineView *>(F_Main->WB_Web->view());
     QVERIFY(view);
-    QTRY_COMPARE_WITH_TIMEOUT(runJavaScript(view->page(), QStringLiteral("document.documentElement.dataset.state")).toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(PageScript::run(view->page(), QStringLiteral("document.documentElement.dataset.state")).toString(),
                               QStringLiteral("ready"), 30000);
     QCOMPARE(view->url().toString(), localBase(port) + QStringLiteral("search.php"));
 

@@ -4,6 +4,7 @@
 // a reload.
 
 #include "support/Fixture.h"
+#include "support/PageScript.h"
 #include "support/TestMain.h"
 
 #include "platform/WebBrowser.h"
@@ -11,7 +12,6 @@
 #include "shell/U_Menu.h"
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -36,24 +36,9 @@ private:
 
 namespace {
 
-QVariant runJavaScript(QWebEnginePage *page, const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(code, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000)
-        QTest::qWait(20);
-    return result;
-}
-
 QString js(QWebEnginePage *page, const QString &code)
 {
-    return runJavaScript(page, code).toString();
+    return PageScript::run(page, code).toString();
 }
 
 // Guarded: between a reload and the new document there is no element yet.
@@ -139,7 +124,7 @@ void TestVocab::testAdvances()
     js(p, QStringLiteral("document.getElementById('start').click(); 'ok'"));
     QTRY_COMPARE_WITH_TIMEOUT(js(p, kState), QStringLiteral("testing"), 10000);
     QCOMPARE(js(p, kAnswered), QStringLiteral("0"));
-    QCOMPARE(runJavaScript(p, QStringLiteral("document.querySelectorAll('.answers .button, #choices .choice').length")).toInt(),
+    QCOMPARE(PageScript::run(p, QStringLiteral("document.querySelectorAll('.answers .button, #choices .choice').length")).toInt(),
              choices);
 
     // Three answers by clicking; each shows the next, different word.
