@@ -13,53 +13,16 @@ export function tileAt(board, r, c) {
   return board.cells[r * board.cols + c];
 }
 
-// The line from a to b as its corner points (a, up to two turns, b), or null
-// when no line with at most two turns exists. a and b are {r, c}.
-export function findLink(board, a, b) {
-  if (a.r === b.r && a.c === b.c) return null;
+// Walks out from the cell a in straight runs through empty cells, breadth
+// first by segments: every cell a run from the previous round reaches costs
+// one more turn than they did, up to MAX_TURNS. Each run that ends on a tile
+// is reported as reached(r, c, corner), corner being the cell the run set
+// out from; the walk stops when reached returns true. Returns the map from
+// each cell set out from to the corner its own run came from.
+function sweep(board, a, reached) {
   const inRange = (r, c) => r >= -1 && c >= -1 && r <= board.rows && c <= board.cols;
-  const w = board.cols + 2;
-  const key = (r, c) => (r + 1) * w + (c + 1);
-  // Breadth-first by segments: every cell a straight run from the cells of
-  // the previous round reaches costs one more turn than they did.
-  const turnsAt = new Map([[key(a.r, a.c), -1]]);
-  const from = new Map();
-  let frontier = [{ r: a.r, c: a.c, dir: -1 }];
-  for (let turns = 0; turns <= MAX_TURNS && frontier.length; ++turns) {
-    const next = [];
-    for (const cell of frontier) {
-      for (let d = 0; d < 4; ++d) {
-        if (d === cell.dir) continue;
-        const [dr, dc] = DIRS[d];
-        let r = cell.r + dr;
-        let c = cell.c + dc;
-        while (inRange(r, c)) {
-          if (r === b.r && c === b.c) {
-            return tracePath(from, key, { r: cell.r, c: cell.c }, a, b);
-          }
-          if (tileAt(board, r, c)) break;
-          const k = key(r, c);
-          if (!turnsAt.has(k)) {
-            turnsAt.set(k, turns);
-            from.set(k, { r: cell.r, c: cell.c });
-            next.push({ r, c, dir: d });
-          }
-          r += dr;
-          c += dc;
-        }
-      }
-    }
-    frontier = next;
-  }
-  return null;
-}
-
-// The tiles that a line with at most two turns joins to the cell a, as
-// board indexes. Dealing uses it on boards of stand-in tiles.
-export function tilesReachable(board, a) {
-  const hit = new Set();
-  const inRange = (r, c) => r >= -1 && c >= -1 && r <= board.rows && c <= board.cols;
-  const visited = new Set();
+  const key = (r, c) => (r + 1) * (board.cols + 2) + (c + 1);
+  const from = new Map([[key(a.r, a.c), null]]);
   let frontier = [{ r: a.r, c: a.c, dir: -1 }];
   for (let turns = 0; turns <= MAX_TURNS && frontier.length; ++turns) {
     const next = [];
@@ -69,12 +32,12 @@ export function tilesReachable(board, a) {
         const [dr, dc] = DIRS[d];
         for (let r = cell.r + dr, c = cell.c + dc; inRange(r, c); r += dr, c += dc) {
           if (tileAt(board, r, c)) {
-            hit.add(r * board.cols + c);
+            if (reached(r, c, cell)) return { from, key };
             break;
           }
-          const k = (r + 1) * (board.cols + 2) + (c + 1);
-          if (!visited.has(k)) {
-            visited.add(k);
+          const k = key(r, c);
+          if (!from.has(k)) {
+            from.set(k, cell);
             next.push({ r, c, dir: d });
           }
         }
@@ -82,19 +45,36 @@ export function tilesReachable(board, a) {
     }
     frontier = next;
   }
-  hit.delete(a.r * board.cols + a.c);
-  return hit;
+  return { from, key };
 }
 
-function tracePath(from, key, corner, a, b) {
+// The line from a to b as its corner points (a, up to two turns, b), or null
+// when no line with at most two turns exists. a and b are tiles' {r, c}.
+export function findLink(board, a, b) {
+  if (a.r === b.r && a.c === b.c) return null;
+  let corner = null;
+  const { from, key } = sweep(board, a, (r, c, cell) => {
+    if (r !== b.r || c !== b.c) return false;
+    corner = cell;
+    return true;
+  });
+  if (!corner) return null;
   const points = [b];
-  let p = corner;
-  while (!(p.r === a.r && p.c === a.c)) {
-    points.push(p);
-    p = from.get(key(p.r, p.c));
-  }
+  for (let p = corner; !(p.r === a.r && p.c === a.c); p = from.get(key(p.r, p.c))) points.push(p);
   points.push(a);
-  return points.reverse();
+  return points.reverse().map(({ r, c }) => ({ r, c }));
+}
+
+// The tiles that a line with at most two turns joins to the cell a, as
+// board indexes. Dealing uses it on boards of stand-in tiles.
+export function tilesReachable(board, a) {
+  const hit = new Set();
+  sweep(board, a, (r, c) => {
+    hit.add(r * board.cols + c);
+    return false;
+  });
+  hit.delete(a.r * board.cols + a.c);
+  return hit;
 }
 
 // Whether selecting a then b removes them: {ok: true, path} or {ok: false,
